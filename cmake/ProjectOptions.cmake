@@ -1,0 +1,36 @@
+# Compiler settings shared by every target of the project.
+add_library(vex_options INTERFACE)
+add_library(vex::options ALIAS vex_options)
+target_compile_options(vex_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual)
+if(VEX_WERROR)
+  target_compile_options(vex_options INTERFACE -Werror)
+endif()
+# Qt's string literals and our own UTF-8 sources.
+target_compile_definitions(vex_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII
+  QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+
+if(VEX_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# vex_add_gtest(NAME SOURCES... LIBS... [PROPERTIES ...])
+# One GoogleTest binary, each test registered with CTest on its own, under
+# LC_ALL=C.UTF-8. gtest_discover_tests cannot carry a list-valued property, so
+# a test that needs more of the environment sets it itself (Qt tests link
+# vex::test_qtmain, which selects the offscreen platform).
+function(vex_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest vex::options)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "LC_ALL=C.UTF-8" ${ARG_PROPERTIES})
+endfunction()
+
+if(VEX_FUZZ)
+  # Instrument every library for coverage; the fuzz targets add libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
