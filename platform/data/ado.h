@@ -75,7 +75,7 @@ public:
     TADOQuery() = default;
     ~TADOQuery() override;
 
-    TADOConnection* Connection() const { return connection_; }
+    TADOConnection* Connection() const { return static_cast<TADOConnection*>(connectionBase()); }
     void SetConnection(TADOConnection* c);
 
     TADOLockType LockType = ltOptimistic;
@@ -88,9 +88,6 @@ public:
 protected:
     // The client cursor reads every row at opening.
     int rowsPerFetch() const override;
-
-private:
-    TADOConnection* connection_ = nullptr;
 };
 
 }  // namespace data

@@ -71,6 +71,9 @@ protected:
     virtual void doClose() = 0;
     // Field definitions without opening; the default leaves them empty.
     virtual void readFieldDefs(TFieldDefs& defs);
+    // Whether the kept definitions belong to another statement than the
+    // current one; the default says no.
+    virtual bool fieldDefsOutdated() const { return false; }
     // Whether First() can rewind without running the source again.
     virtual bool canRewind() const { return false; }
     virtual void rewind() {}

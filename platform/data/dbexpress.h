@@ -35,14 +35,12 @@ public:
     TSQLQuery() = default;
     ~TSQLQuery() override;
 
-    TSQLConnection* SQLConnection() const { return connection_; }
+    TSQLConnection* SQLConnection() const { return static_cast<TSQLConnection*>(connectionBase()); }
     void SetSQLConnection(TSQLConnection* c);
 
     // dbExpress's ExecSQL(ExecDirect): both forms run the text as it is.
     long long ExecSQL(bool ExecDirect = false);
 
-private:
-    TSQLConnection* connection_ = nullptr;
 };
 
 }  // namespace data

@@ -66,7 +66,7 @@ public:
     TFDQuery() = default;
     ~TFDQuery() override;
 
-    TFDConnection* Connection() const { return connection_; }
+    TFDConnection* Connection() const { return static_cast<TFDConnection*>(connectionBase()); }
     void SetConnection(TFDConnection* c);
 
     // Kept as set; the rows per fetch come from the connection's options.
@@ -77,8 +77,6 @@ public:
 protected:
     int rowsPerFetch() const override;
 
-private:
-    TFDConnection* connection_ = nullptr;
 };
 
 }  // namespace data
