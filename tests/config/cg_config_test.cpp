@@ -1,5 +1,5 @@
 // The settings object against real databases: SQLite through its ODBC driver
-// and a PostgreSQL server that the tests start.
+// and the PostgreSQL server that CTest starts.
 #include "config/cg_config.h"
 
 #include "config/version.h"
@@ -34,11 +34,10 @@ protected:
         setenv("WINDIR", QFile::encodeName(windir_).constData(), 1);
         proc::setExeNameForTesting(home_.path() + QStringLiteral("/bin/importaguias.exe"));
 
-        db_ = vex::test::SettingsDb::start(GetParam(), home_.path());
-        ASSERT_TRUE(db_) << "no database";
-        for (const QString& s : vex::schema::statements(db_->dialect())) exec(s);
+        db_ = std::make_unique<vex::test::SettingsDb>(GetParam());
     }
     void TearDown() override {
+        db_.reset();
         proc::setExeNameForTesting(QString());
         unsetenv("XDG_CONFIG_HOME");
         unsetenv("WINDIR");
@@ -385,7 +384,7 @@ TEST_P(ConfigTest, HtmlDirectoryEndsInASeparator) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, ConfigTest, ::testing::ValuesIn(vex::test::availableEngines()),
+INSTANTIATE_TEST_SUITE_P(Engines, ConfigTest, ::testing::ValuesIn(vex::test::allEngines()),
                          [](const ::testing::TestParamInfo<Engine>& p) { return vex::test::engineName(p.param); });
 
 }  // namespace

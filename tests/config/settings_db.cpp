@@ -1,84 +1,52 @@
 #include "tests/config/settings_db.h"
 
-#include <gtest/gtest.h>
+#include "database/VexQuery.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <cstdlib>
+#include <stdexcept>
 
 namespace vex::test {
 
-namespace {
-
-bool writeFile(const QString& path, const QByteArray& text) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    return f.write(text) == text.size();
-}
-
-}  // namespace
-
-std::vector<Engine> availableEngines() {
-    std::vector<Engine> e{Engine::SQLite};
-    return e;
-}
+std::vector<Engine> allEngines() { return {Engine::SQLite, Engine::PostgreSQL}; }
 
 std::string engineName(Engine e) { return e == Engine::SQLite ? "SQLite" : "PostgreSQL"; }
 
-std::unique_ptr<SettingsDb> SettingsDb::start(Engine engine, const QString& dir) {
-    // unixODBC keeps the list paths it first saw for the life of the process,
-    // so the lists live in one directory per process and every database gets
-    // a data source of its own in them.
-    static QTemporaryDir lists;
-    static int serial = 0;
-    if (!lists.isValid()) {
-        ADD_FAILURE() << "cannot make a directory for the ODBC lists";
-        return nullptr;
-    }
-    const QString dsn = QStringLiteral("TALVEN%1").arg(++serial);
-    std::unique_ptr<SettingsDb> db(new SettingsDb);
-    QByteArray odbcinst;
-    QByteArray section;
-    QByteArray driver;
+SettingsDb::SettingsDb(Engine engine)
+    : dialect_(engine == Engine::SQLite ? schema::Dialect::SQLite : schema::Dialect::PostgreSQL) {
+    const QString dsn = QStringLiteral("TALVEN");
     if (engine == Engine::SQLite) {
-        db->dialect_ = schema::Dialect::SQLite;
-        driver = "SQLite3";
-        odbcinst = "[SQLite3]\nDriver=" VEX_SQLITE_ODBC_DRIVER "\n";
-        section = "Driver=SQLite3\nDatabase=" + QFile::encodeName(dir) + "/agente.db\n";
+        env_.addSqliteDsn(dsn, env_.filePath(QStringLiteral("agente.db")));
     } else {
-        ADD_FAILURE() << "PostgreSQL is not available in this run";
-        return nullptr;
+        server_ = std::make_unique<vextest::ScratchDatabase>(vextest::Engine::Postgres);
+        env_.addPostgresDsn(dsn, server_->name());
     }
-    const QByteArray odbcini = "[ODBC Data Sources]\n" + dsn.toUtf8() + "=" + driver + "\n[" + dsn.toUtf8() +
-                               "]\n" + section;
-    if (!writeFile(lists.path() + QStringLiteral("/odbcinst.ini"), odbcinst) ||
-        !writeFile(lists.path() + QStringLiteral("/odbc.ini"), odbcini)) {
-        ADD_FAILURE() << "cannot write the ODBC lists in " << lists.path().toStdString();
-        return nullptr;
-    }
-    setenv("ODBCSYSINI", QFile::encodeName(lists.path()).constData(), 1);
-    setenv("ODBCINI", QFile::encodeName(lists.path() + QStringLiteral("/odbc.ini")).constData(), 1);
-
-    db->conn_ = std::make_unique<DBConn>();
+    conn_ = std::make_unique<DBConn>();
     TDBParameters p;
     p.Alias = dsn;
-    p.Username = QStringLiteral("sysdba");
+    p.Username = QString::fromUtf16(vextest::kServerUser);
+    p.Password = QString::fromUtf16(vextest::kServerPassword);
     p.Tipo = BDFireDac;
-    if (!db->conn_->Connect(p, QString())) {
+    if (!conn_->Connect(p, QString())) {
         // Connect drops the reason; ask the component again for it.
         std::string why = "unknown";
         try {
-            db->conn_->FDCDB()->SetConnected(true);
+            conn_->FDCDB()->SetConnected(true);
         } catch (const std::exception& e) {
             why = e.what();
         }
-        ADD_FAILURE() << "cannot connect to " << dsn.toStdString() << " (" << engineName(engine) << "): " << why;
-        return nullptr;
+        throw std::runtime_error("cannot connect to TALVEN (" + engineName(engine) + "): " + why);
     }
-    return db;
+    TVexQuery q(*conn_);
+    for (const QString& s : schema::statements(dialect_)) {
+        q.SetActive(false);
+        q.SQL().clear();
+        q.SQL().append(s);
+        q.ExecSQL();
+    }
 }
 
-SettingsDb::~SettingsDb() = default;
+SettingsDb::~SettingsDb() {
+    // The connection goes before its database is dropped.
+    conn_.reset();
+}
 
 }  // namespace vex::test

@@ -1,15 +1,17 @@
 // A throwaway agent database for the settings tests, reached through the
-// real ODBC driver: a SQLite file in the test's directory, or a database on
-// the PostgreSQL server that the test run started. The test process writes
-// its own odbc.ini and odbcinst.ini and points ODBCINI and ODBCSYSINI at them.
+// real ODBC driver: a SQLite file in the test's directory, or a scratch
+// database on the PostgreSQL server that CTest started (fixture pg_server).
+// The test's own odbc.ini and odbcinst.ini come from vextest::OdbcTestEnv.
 #pragma once
 
 #include "database/DBobj.h"
 #include "schema/schema.h"
+#include "tests/support/odbc_test_env.h"
 
 #include <QString>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,27 +19,26 @@ namespace vex::test {
 
 enum class Engine { SQLite, PostgreSQL };
 
-// The engines this run can test: SQLite always, PostgreSQL when the server
-// fixture is up.
-std::vector<Engine> availableEngines();
+std::vector<Engine> allEngines();
 std::string engineName(Engine e);
+inline void PrintTo(Engine e, std::ostream* os) { *os << engineName(e); }
 
 class SettingsDb {
 public:
-    // An empty database (its files under `dir`) and an open connection
-    // (FireDAC kind) on a data source of its own. Fails the current test and
-    // gives nullptr when it cannot be made.
-    static std::unique_ptr<SettingsDb> start(Engine engine, const QString& dir);
+    // An empty database holding the agent's tables, and an open connection
+    // (FireDAC kind, the program's default) on the data source "TALVEN".
+    // Throws when the database or the connection cannot be made.
+    explicit SettingsDb(Engine engine);
     ~SettingsDb();
 
     DBConn& conn() { return *conn_; }
     schema::Dialect dialect() const { return dialect_; }
 
 private:
-    SettingsDb() = default;
+    vextest::OdbcTestEnv env_;
+    std::unique_ptr<vextest::ScratchDatabase> server_;
     std::unique_ptr<DBConn> conn_;
-    schema::Dialect dialect_ = schema::Dialect::SQLite;
-    std::string dropCommand_;
+    schema::Dialect dialect_;
 };
 
 }  // namespace vex::test
