@@ -12,6 +12,10 @@ void TDataSet::SetActive(bool value) {
 
 void TDataSet::Open() {
     if (active_) return;
+    ahead_.clear();
+    current_.clear();
+    sourceDone_ = false;
+    rowsRead_ = 0;
     TFieldDefs defs;
     doOpen(defs);
     fieldDefs_ = defs;
@@ -19,12 +23,9 @@ void TDataSet::Open() {
     for (int i = 0; i < fieldDefs_.Count(); ++i)
         fields.push_back(std::make_unique<TField>(*this, i, fieldDefs_[i]));
     fields_.reset(std::move(fields));
-    ahead_.clear();
-    current_.clear();
-    sourceDone_ = false;
-    rowsRead_ = 0;
     active_ = true;
     try {
+        if (readsAllAtOpen()) fetchAll();
         eof_ = !pull(current_);
     } catch (...) {
         Close();
