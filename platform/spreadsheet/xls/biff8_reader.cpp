@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QtEndian>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -346,6 +347,8 @@ private:
     }
 
     Cell numberCell(double value, std::uint16_t xf) const {
+        // Excel never stores infinities or NaN; one would end up in the database.
+        if (!std::isfinite(value)) damaged("una celda tiene un número no válido");
         Cell c;
         if (xf < dateXf_.size() && dateXf_[xf]) {
             c.kind = CellKind::DateTime;

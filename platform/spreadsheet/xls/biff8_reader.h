@@ -30,8 +30,8 @@ private:
 
 // Reads a whole BIFF8 Workbook stream. Throws BiffError: TooOld for a BIFF5
 // or older stream, Encrypted when FILEPASS is present, Damaged for any record
-// that is cut short, points outside the stream or refers to a string that is
-// not in the table.
+// that is cut short, points outside the stream, refers to a string that is
+// not in the table or holds a number that is not finite.
 WorkbookData parseBiff8Workbook(const QByteArray& stream);
 
 }  // namespace xl

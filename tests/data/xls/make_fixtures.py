@@ -356,6 +356,9 @@ def main():
 
     # Cut inside the first worksheet's last cell record (the tab after it is
     # dropped too: its BOUNDSHEET then points past the end).
+    nan = workbook([("Hoja1", 0, worksheet(number(0, 0, float("nan"))))], sst([]))
+    write("number-not-finite.xls", build_cfb([("Workbook", nan)])[0])
+
     cut = small_waybill()
     other_len = len(worksheet(number(0, 0, 1.0)))
     write("workbook-stream-cut-in-a-record.xls",
