@@ -3,6 +3,7 @@
 #include "platform/spreadsheet/number_format.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -131,11 +132,11 @@ public:
     }
 
     bool exhausted() {
-        while (fi_ < frags_.size() && pos_ == frags_[fi_].second) {
+        while (fi_ < static_cast<std::size_t>(frags_.size()) && pos_ == frags_[static_cast<qsizetype>(fi_)].second) {
             ++fi_;
             pos_ = 0;
         }
-        return fi_ == frags_.size();
+        return fi_ == static_cast<std::size_t>(frags_.size());
     }
     std::uint8_t u8() {
         if (exhausted()) damaged("un texto está cortado");
@@ -162,10 +163,10 @@ public:
         QString out;
         out.reserve(static_cast<qsizetype>(count));
         while (count > 0) {
-            if (fi_ == frags_.size()) damaged("un texto está cortado");
+            if (fi_ == static_cast<std::size_t>(frags_.size())) damaged("un texto está cortado");
             if (pos_ == frags_[fi_].second) {
                 // The run goes on in the next CONTINUE, which restates the encoding.
-                if (++fi_ == frags_.size()) damaged("un texto está cortado");
+                if (++fi_ == static_cast<std::size_t>(frags_.size())) damaged("un texto está cortado");
                 pos_ = 0;
                 if (frags_[fi_].second == 0) damaged("un texto está cortado");
                 high = (frags_[fi_].first[pos_++] & 1) != 0;
@@ -211,7 +212,8 @@ private:
         return s;
     }
 
-    std::vector<std::pair<const char*, std::size_t>> frags_;
+    // Most texts fit in their own record: no heap allocation for them.
+    QVarLengthArray<std::pair<const char*, std::size_t>, 4> frags_;
     std::size_t fi_ = 0;
     std::size_t pos_ = 0;
 };

@@ -127,6 +127,13 @@ QByteArray CompoundFile::readRegular(std::uint32_t start, std::uint64_t size, co
     if (size == 0) return out;
     const std::size_t needed = static_cast<std::size_t>((size + sectorSize_ - 1) / sectorSize_);
     const auto sectors = chain(fat_, start, needed, sectorCount_, what);
+    // Writers lay a stream out in consecutive sectors as a rule: then the
+    // stream is the input's own bytes, without a copy.
+    bool consecutive = true;
+    for (std::size_t i = 1; i < sectors.size() && consecutive; ++i) consecutive = sectors[i] == sectors[0] + i;
+    const std::size_t offset = (static_cast<std::size_t>(sectors[0]) + 1) * sectorSize_;
+    if (consecutive && offset + size <= static_cast<std::size_t>(bytes_.size()))
+        return QByteArray::fromRawData(bytes_.constData() + offset, static_cast<qsizetype>(size));
     out.resize(static_cast<qsizetype>(size));
     std::size_t pos = 0;
     for (const std::uint32_t idx : sectors) {

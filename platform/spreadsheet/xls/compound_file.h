@@ -48,8 +48,9 @@ public:
 
     // The whole content of the root-level stream `name` (case-insensitive),
     // read from the regular sectors or from the mini stream as its size
-    // says. Throws CompoundFileError if there is no such stream or its chain
-    // is broken.
+    // says. The result may share the memory of the bytes given to the
+    // constructor, so it must not outlive them. Throws CompoundFileError if
+    // there is no such stream or its chain is broken.
     QByteArray readRootStream(const QString& name) const;
 
 private:
