@@ -8,28 +8,28 @@
 namespace xl {
 namespace {
 
+// Every message opens as the other workbook readers' do: "No se puede leer
+// el archivo "<name>": " and then what is wrong.
+ReadError failure(const QString& fileName, const QString& what) {
+    return ReadError(QStringLiteral("No se puede leer el archivo \"%1\": %2.").arg(fileName, what));
+}
+
 ReadError damagedFile(const QString& fileName, const QString& detail) {
-    return ReadError(QStringLiteral("El archivo \"%1\" está dañado o incompleto y no se puede leer: %2.")
-                         .arg(fileName, detail));
+    return failure(fileName, QStringLiteral("está dañado o incompleto (%1)").arg(detail));
 }
 
 ReadError tooOld(const QString& fileName) {
-    return ReadError(QStringLiteral("El archivo \"%1\" es un libro de Excel 5.0/95 o anterior, un formato "
-                                    "demasiado antiguo para leerlo. Ábralo en Excel y guárdelo como libro de "
-                                    "Excel (.xlsx).")
-                         .arg(fileName));
+    return failure(fileName, QStringLiteral("es un libro de Excel 5.0/95 o anterior, un formato demasiado antiguo; "
+                                            "ábralo en Excel y guárdelo como libro de Excel (.xlsx)"));
 }
 
 ReadError passwordProtected(const QString& fileName) {
-    return ReadError(QStringLiteral("El archivo \"%1\" está protegido con contraseña y no se puede leer. "
-                                    "Quítele la contraseña en Excel, guárdelo y vuelva a intentarlo.")
-                         .arg(fileName));
+    return failure(fileName, QStringLiteral("está protegido con contraseña; quítele la contraseña en Excel, "
+                                            "guárdelo y vuelva a intentarlo"));
 }
 
 ReadError notAWorkbook(const QString& fileName) {
-    return ReadError(QStringLiteral("El archivo \"%1\" no es un libro de Excel: es un documento de Office "
-                                    "de otra clase.")
-                         .arg(fileName));
+    return failure(fileName, QStringLiteral("no es un libro de Excel, sino otro tipo de documento de Office"));
 }
 
 bool hasStream(const std::vector<QString>& names, const QString& name) {

@@ -12,6 +12,7 @@ using xl::CellKind;
 using xltest::dataFile;
 using xltest::load;
 using xltest::sharedWorkbook;
+using xltest::testData;
 
 struct ExpectedCell {
     int row;
@@ -110,6 +111,12 @@ TEST(XlsReader, ReadsTheThirdPartyWorkbooks) {
     for (const auto& c : cases) expectWorkbook(c);
 }
 
+const std::vector<ExpectedCell> kSheetJsMixed = {
+    {2, 1, T, 0, "Señor Pérez"}, {2, 2, N, 12.5, ""}, {2, 3, T, 0, "00123"}, {2, 4, X, 0, ""},
+    {2, 5, T, 0, "ñandú"}, {3, 1, T, 0, "O'Brien's cargo"}, {3, 2, N, -0.25, ""}, {3, 3, T, 0, "12,5"},
+    {4, 1, T, 0, "  blancos  "}, {4, 2, N, 1234567890123, ""}, {4, 5, B, 1, ""}, {5, 1, B, 0, ""},
+    {5, 3, T, 0, " 7.5 "}, {5, 5, D, 45366, ""}, {6, 5, D, 45366.4375, ""}};
+
 // Files written by SheetJS and by our own fixture script, for what the
 // third-party files do not show.
 TEST(XlsReader, ReadsIndependentlyWrittenAndHandMadeWorkbooks) {
@@ -120,6 +127,17 @@ TEST(XlsReader, ReadsIndependentlyWrittenAndHandMadeWorkbooks) {
           {2, 10, N, 0.75, ""}, {2, 11, N, 3, ""}, {2, 12, T, 0, "JPNRT"}, {2, 13, D, 44198, ""},
           {2, 14, B, 1, ""}, {3, 4, X, 0, ""}, {3, 9, N, 1000, ""}},
          3},
+        // The same mixed values with SheetJS's inline labels and with its shared strings.
+        {"sheetjs-biff8-mixed", testData("sheetjs-biff8-mixed.xls"), {{"Mezcla", true}, {"Otra", true}},
+         kSheetJsMixed, 6},
+        {"sheetjs-biff8-shared-strings", testData("sheetjs-biff8-shared-strings.xls"),
+         {{"Mezcla", true}, {"Otra", true}}, kSheetJsMixed, 6},
+        {"sheetjs-biff8-waybills", testData("sheetjs-biff8-waybills.xls"), {{"Guias", true}},
+         {{2, 2, T, 0, "señor pérez"}, {2, 3, T, 0, "ignorado"}, {2, 9, N, 12.5, ""}, {2, 12, T, 0, "JPNRT"},
+          {3, 2, T, 0, "Cargas D'Alessandro"}, {3, 3, N, 99, ""}, {3, 4, T, 0, ""}, {3, 10, X, 0, ""},
+          {4, 1, T, 0, "Ñandutí S.A."}, {4, 9, T, 0, "30"}, {4, 12, T, 0, "DEFRAX"}, {5, 5, X, 0, ""},
+          {6, 5, T, 0, "125-99999999"}},
+         6},
         {"sheetjs-many-rows", dataFile("sheetjs-many-rows.xls"), {{"Datos", true}},
          {{1, 1, T, 0, "n"}, {2, 1, N, 1.25, ""}, {601, 1, N, 750, ""}, {601, 2, T, 0, "fila 600"}},
          601},
@@ -174,6 +192,7 @@ TEST(XlsReader, RefusesWhatItCannotReadWithItsReason) {
     const char* other = "no es un libro de Excel";
     const std::vector<FailureCase> cases = {
         {"BIFF5 Book stream", sharedWorkbook("excel-biff5.xls"), old},
+        {"BIFF5 written by SheetJS", testData("sheetjs-biff5.xls"), old},
         {"BIFF5 BOF in a Workbook stream", dataFile("biff5-bof-in-workbook-stream.xls"), old},
         {"RC4-encrypted xls", sharedWorkbook("excel-biff8-encrypted-rc4.xls"), password},
         {"encrypted xlsx package", sharedWorkbook("excel-encrypted-agile-aes256.xlsx"), password},
