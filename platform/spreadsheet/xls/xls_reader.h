@@ -6,6 +6,15 @@
 // an xl::ReadError with a Spanish message that names the file and says what
 // is wrong: too old a format (BIFF5 and earlier), a password, no workbook in
 // the document, or damage.
+//
+// Limits: time and memory are linear in the input's size. No sector chain may
+// be longer than the file has sectors or visit a sector twice, no declared
+// stream size may exceed what the file can hold, the directory tree is walked
+// with each entry visited once, and no count the file declares (strings,
+// sheets) is trusted for allocation. A cell past column XFD, or a number
+// that is not finite, is damage.
+// Dates are day numbers from 30 December 1899 as the file stores them (the
+// 1904 system adds 1462 days), durations keep their whole days.
 #pragma once
 
 #include "platform/spreadsheet/cells.h"
