@@ -225,7 +225,8 @@ struct SheetEntry {
 
 class WorkbookParser {
 public:
-    explicit WorkbookParser(const QByteArray& stream) : cursor_(stream) {}
+    explicit WorkbookParser(const QByteArray& stream)
+        : cursor_(stream), sheetBudget_(static_cast<std::size_t>(stream.size())) {}
 
     WorkbookData parse() {
         readGlobals();
@@ -326,6 +327,12 @@ private:
         int depth = 0;  // embedded chart substreams nest their own BOF..EOF
         pendingString_ = false;
         while (cursor_.next(r)) {
+            // Sound substreams do not overlap, so reading them all takes at
+            // most the stream's size; tabs that point into each other would
+            // otherwise make the reading quadratic.
+            const std::size_t cost = 4u + r.size;
+            if (cost > sheetBudget_) damaged("sus hojas se solapan");
+            sheetBudget_ -= cost;
             if (r.type == kBof) {
                 ++depth;
                 continue;
@@ -488,6 +495,7 @@ private:
     QHash<std::uint16_t, QString> formats_;
     std::vector<std::uint16_t> xfFormat_;
     std::vector<bool> dateXf_;
+    std::size_t sheetBudget_;  // bytes the sheet substreams may still take
     bool date1904_ = false;
     bool pendingString_ = false;
     std::uint16_t pendingRow_ = 0, pendingCol_ = 0;

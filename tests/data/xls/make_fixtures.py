@@ -207,8 +207,10 @@ def sst(strings):
     return rec(0x00FC, body)
 
 
-def workbook(sheets, sst_records, date1904=False, formats=((164, "dd/mm/yyyy"),), globals_extra=b""):
-    """sheets: list of (name, dt, substream bytes)."""
+def workbook(sheets, sst_records, date1904=False, formats=((164, "dd/mm/yyyy"),), globals_extra=b"",
+             same_offset=False):
+    """sheets: list of (name, dt, substream bytes); with same_offset every tab
+    points at the first substream."""
     head = bof(0x0005) + globals_extra
     if date1904:
         head += rec(0x0022, struct.pack("<H", 1))
@@ -222,7 +224,8 @@ def workbook(sheets, sst_records, date1904=False, formats=((164, "dd/mm/yyyy"),)
     bounds = b""
     for name, dt, body in sheets:
         bounds += rec(0x0085, struct.pack("<IBB", pos, 0, dt) + shortstr(name))
-        pos += len(body)
+        if not same_offset:
+            pos += len(body)
     return head + bounds + EOF_ + b"".join(body for _, _, body in sheets)
 
 
@@ -356,6 +359,13 @@ def main():
 
     # Cut inside the first worksheet's last cell record (the tab after it is
     # dropped too: its BOUNDSHEET then points past the end).
+    # Many tabs that all point at one dialog sheet whose dialog flag comes
+    # last: reading each tab in full would take the square of the size.
+    filler = b"".join(number(i, 0, float(i)) for i in range(100))
+    dialog = bof(0x0010) + filler + rec(0x0081, struct.pack("<H", 0x04D1)) + EOF_
+    tabs = [("D%d" % i, 0, dialog if i == 0 else b"") for i in range(200)]
+    write("tabs-overlapping-one-sheet.xls", build_cfb([("Workbook", workbook(tabs, sst([]), same_offset=True))])[0])
+
     nan = workbook([("Hoja1", 0, worksheet(number(0, 0, float("nan"))))], sst([]))
     write("number-not-finite.xls", build_cfb([("Workbook", nan)])[0])
 

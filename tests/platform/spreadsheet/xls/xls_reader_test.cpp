@@ -203,6 +203,7 @@ TEST(XlsReader, RefusesWhatItCannotReadWithItsReason) {
         {"FAT chain out of the file", dataFile("fat-chain-points-outside.xls"), "apunta fuera del archivo"},
         {"absurd stream size", dataFile("absurd-stream-size.xls"), "tamaño mayor que el archivo"},
         {"shared string index out of range", dataFile("sst-index-out-of-range.xls"), "texto compartido"},
+        {"tabs that all point at one sheet", dataFile("tabs-overlapping-one-sheet.xls"), "se solapan"},
         {"NaN stored as a number", dataFile("number-not-finite.xls"), "número no válido"},
         {"record cut short", dataFile("workbook-stream-cut-in-a-record.xls"), damaged},
     };
