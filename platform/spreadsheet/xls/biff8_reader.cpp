@@ -42,6 +42,9 @@ enum : std::uint16_t {
 };
 
 constexpr std::uint16_t kBiff8 = 0x0600;
+// Excel 97-2003 sheets end at column IV; no writer puts cells beyond it, and
+// the bound keeps out-of-order cells cheap to place.
+constexpr std::uint32_t kBiff8Columns = 256;
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
 constexpr std::uint16_t kWorksheetSubstream = 0x0010;
 // Days between 30 December 1899 and 1 January 1904.
@@ -350,7 +353,7 @@ private:
     }
 
     void put(std::uint16_t row, std::uint16_t col, Cell cell) {
-        if (col >= kMaxColumns) damaged("una celda está fuera de los límites de una hoja");
+        if (col >= kBiff8Columns) damaged("una celda está más allá de la columna IV");
         book_.firstWorksheet.set(static_cast<std::int32_t>(row) + 1, static_cast<std::int32_t>(col) + 1,
                                  std::move(cell));
     }
@@ -413,7 +416,7 @@ private:
             const std::size_t count = (r.size - 6u) / 6u;
             for (std::size_t i = 0; i < count; ++i) {
                 const char* p = r.data + 4 + 6 * i;
-                if (first + i >= kMaxColumns) damaged("una celda está fuera de los límites de una hoja");
+                if (first + i >= kBiff8Columns) damaged("una celda está más allá de la columna IV");
                 put(row, static_cast<std::uint16_t>(first + i), numberCell(decodeRk(u32At(p + 2)), u16At(p)));
             }
             break;

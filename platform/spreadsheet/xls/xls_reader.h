@@ -11,7 +11,7 @@
 // be longer than the file has sectors or visit a sector twice, no declared
 // stream size may exceed what the file can hold, the directory tree is walked
 // with each entry visited once, and no count the file declares (strings,
-// sheets) is trusted for allocation. A cell past column XFD, or a number
+// sheets) is trusted for allocation. A cell past column IV (256), or a number
 // that is not finite, is damage.
 // Dates are day numbers from 30 December 1899 as the file stores them (the
 // 1904 system adds 1462 days), durations keep their whole days.

@@ -366,6 +366,11 @@ def main():
     tabs = [("D%d" % i, 0, dialog if i == 0 else b"") for i in range(200)]
     write("tabs-overlapping-one-sheet.xls", build_cfb([("Workbook", workbook(tabs, sst([]), same_offset=True))])[0])
 
+    edge = workbook([("Hoja1", 0, worksheet(number(65535, 255, 1.0)))], sst([]))
+    write("cell-in-iv65536.xls", build_cfb([("Workbook", edge)])[0])
+    wide = workbook([("Hoja1", 0, worksheet(number(0, 255, 1.0) + number(0, 256, 2.0)))], sst([]))
+    write("cell-beyond-column-iv.xls", build_cfb([("Workbook", wide)])[0])
+
     nan = workbook([("Hoja1", 0, worksheet(number(0, 0, float("nan"))))], sst([]))
     write("number-not-finite.xls", build_cfb([("Workbook", nan)])[0])
 

@@ -167,6 +167,8 @@ TEST(XlsReader, ReadsIndependentlyWrittenAndHandMadeWorkbooks) {
           {1, 2, X, 0, ""},               // the embedded chart's NUMBER is not a cell
           {6, 1, T, 0, "después"}},
          6},
+        // The last cell a BIFF8 sheet can hold.
+        {"cell-in-iv65536", dataFile("cell-in-iv65536.xls"), {{"Hoja1", true}}, {{65536, 256, N, 1, ""}}, 65536},
         {"date-system-1904", dataFile("date-system-1904.xls"), {{"Hoja1", true}},
          {{1, 1, D, 1462, ""}, {2, 1, D, 2462, ""}, {1, 2, N, 1000, ""}}, 2},
         {"sst-continue-encoding-switch", dataFile("sst-continue-encoding-switch.xls"), {{"Hoja1", true}},
@@ -204,6 +206,7 @@ TEST(XlsReader, RefusesWhatItCannotReadWithItsReason) {
         {"absurd stream size", dataFile("absurd-stream-size.xls"), "tamaño mayor que el archivo"},
         {"shared string index out of range", dataFile("sst-index-out-of-range.xls"), "texto compartido"},
         {"tabs that all point at one sheet", dataFile("tabs-overlapping-one-sheet.xls"), "se solapan"},
+        {"cell beyond column IV", dataFile("cell-beyond-column-iv.xls"), "columna IV"},
         {"NaN stored as a number", dataFile("number-not-finite.xls"), "número no válido"},
         {"record cut short", dataFile("workbook-stream-cut-in-a-record.xls"), damaged},
     };
