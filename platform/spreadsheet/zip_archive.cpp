@@ -61,7 +61,23 @@ bool ZipArchive::contains(const std::string& name) const {
     return zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE) >= 0;
 }
 
+std::uint64_t ZipArchive::declaredSize(const std::string& name) const {
+    const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        return 0;
+    return st.size;
+}
+
 void ZipArchive::read(const std::string& name, const Sink& sink) {
+    std::array<char, 64 * 1024> chunk;
+    readInto(name, chunk.size(), [&chunk] { return chunk.data(); },
+             [&](std::size_t n) { sink(chunk.data(), n); });
+}
+
+void ZipArchive::readInto(const std::string& name, std::size_t chunk, const std::function<char*()>& buffer,
+                          const std::function<void(std::size_t)>& filled) {
     const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
     if (index < 0)
         fail(QStringLiteral("falta la parte «%1»; el archivo está dañado o no es un libro de Excel").arg(partName(name)));
@@ -101,10 +117,10 @@ void ZipArchive::read(const std::string& name, const Sink& sink) {
             fail(QStringLiteral("está protegido con contraseña; quite la contraseña y vuelva a guardarlo"));
         fail(kDamaged);
     }
-    std::array<char, 64 * 1024> buffer;
     std::uint64_t inflated = 0;
     for (;;) {
-        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
+        char* into = buffer();
+        const zip_int64_t n = zip_fread(file.get(), into, chunk);
         if (n < 0) fail(kDamaged);
         if (n == 0) break;
         inflated += static_cast<std::uint64_t>(n);
@@ -112,7 +128,7 @@ void ZipArchive::read(const std::string& name, const Sink& sink) {
         if (inflated > limits_.maxPartBytes) tooLarge();
         if (ratioBroken(inflated)) tooDense();
         if (totalRead_ > limits_.maxTotalBytes) tooMuch();
-        sink(buffer.data(), static_cast<std::size_t>(n));
+        filled(static_cast<std::size_t>(n));
     }
 }
 
