@@ -53,12 +53,26 @@ WorkbookData readWorkbookFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) fail(QStringLiteral("no se puede abrir (%1)").arg(file.errorString()));
     if (file.size() > kMaxWorkbookFileBytes)
         fail(QStringLiteral("ocupa más de %1 MiB, más de lo que puede tener un libro de guías").arg(kMaxWorkbookFileBytes >> 20));
-    // The size is checked first, so the buffer is bounded; a file that changes
-    // size meanwhile is read as far as it goes and judged by its content.
-    std::vector<char, HugePageAllocator<char>> buffer(static_cast<std::size_t>(file.size()));
-    const qint64 got = buffer.empty() ? 0 : file.read(buffer.data(), static_cast<qint64>(buffer.size()));
+    char magic[8] = {};
+    const qint64 got = file.read(magic, sizeof magic);
     if (got < 0) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
-    return readWorkbook(QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(got)), path);
+    const QByteArray head(magic, static_cast<qsizetype>(got));
+    // A zip package is read from the file part by part, as needed; anything
+    // else whole (the size is checked above, so the buffer is bounded; a file
+    // that changes meanwhile is judged by the content read).
+    if (startsWith(head, "PK\x03\x04", 4)) {
+        file.close();
+        try {
+            return readXlsxFile(path);
+        } catch (const std::bad_alloc&) {
+            fail(QStringLiteral("no hay memoria suficiente para leerlo"));
+        }
+    }
+    if (!file.seek(0)) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
+    std::vector<char, HugePageAllocator<char>> buffer(static_cast<std::size_t>(file.size()));
+    const qint64 read = buffer.empty() ? 0 : file.read(buffer.data(), static_cast<qint64>(buffer.size()));
+    if (read < 0) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
+    return readWorkbook(QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(read)), path);
 }
 
 }  // namespace xl

@@ -592,8 +592,10 @@ const Relationship* findByType(const std::vector<Relationship>& rels, std::strin
 
 }  // namespace
 
-WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits) {
-    ZipArchive zip(bytes, fileName, limits);
+namespace {
+
+WorkbookData readPackage(ZipArchive& zip) {
+    const QString& fileName = zip.fileName();
     const auto fail = [&](const QString& what) { throw ReadError(readFailure(fileName, what)); };
 
     if (zip.contains("mimetype") || (zip.contains("content.xml") && !zip.contains("xl/workbook.xml")))
@@ -656,6 +658,18 @@ WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimit
     SheetHandler sheet(data.firstWorksheet, strings, shownAs, book.date1904, fileName, firstWorksheetName, reserveLimit);
     parsePart(zip, firstWorksheetPart, sheet);
     return data;
+}
+
+}  // namespace
+
+WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits) {
+    ZipArchive zip(bytes, fileName, limits);
+    return readPackage(zip);
+}
+
+WorkbookData readXlsxFile(const QString& path, ZipLimits limits) {
+    ZipArchive zip(path, limits);
+    return readPackage(zip);
 }
 
 }  // namespace xl

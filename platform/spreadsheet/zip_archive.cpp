@@ -45,6 +45,18 @@ ZipArchive::ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimi
     }
 }
 
+ZipArchive::ZipArchive(const QString& path, ZipLimits limits) : fileName_(path), limits_(limits) {
+    ErrorGuard err;
+    const QByteArray local = path.toLocal8Bit();
+    zip_source_t* src = zip_source_file_create(local.constData(), 0, -1, &err.error);
+    if (src == nullptr) fail(QStringLiteral("no se puede abrir"));
+    archive_ = zip_open_from_source(src, ZIP_RDONLY, &err.error);
+    if (archive_ == nullptr) {
+        zip_source_free(src);
+        fail(kDamaged);
+    }
+}
+
 ZipArchive::~ZipArchive() {
     if (archive_ != nullptr) zip_discard(archive_);
 }

@@ -37,6 +37,8 @@ public:
     // Opens the archive in `bytes`, which must outlive this object.
     // Throws ReadError (naming `fileName`) when the bytes are no readable zip.
     ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
+    // Opens the archive in the file at `path` (read as needed, never whole).
+    ZipArchive(const QString& path, ZipLimits limits);
     ~ZipArchive();
     ZipArchive(ZipArchive&& other) noexcept;
     ZipArchive& operator=(ZipArchive&&) = delete;
