@@ -299,9 +299,16 @@ private:
 
 class SharedStringsHandler : public XmlHandler {
 public:
+    // `reserveLimit` caps the size hint of the table's uniqueCount, which the
+    // file only claims.
+    explicit SharedStringsHandler(std::size_t reserveLimit) : reserveLimit_(reserveLimit) {}
     std::vector<QString> strings;
-    void startElement(const char* name, const char**) override {
-        if (std::strcmp(name, "si") == 0) {
+    void startElement(const char* name, const char** atts) override {
+        if (std::strcmp(name, "sst") == 0) {
+            if (const char* unique = attribute(atts, "uniqueCount"))
+                if (const auto n = parseInt(unique); n && *n > 0)
+                    strings.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(*n), reserveLimit_)));
+        } else if (std::strcmp(name, "si") == 0) {
             inSi_ = true;
             rich_.reset();
         } else if (inSi_) {
@@ -321,6 +328,7 @@ public:
     }
 
 private:
+    std::size_t reserveLimit_;
     bool inSi_ = false;
     RichTextCollector rich_;
 };
@@ -647,8 +655,11 @@ WorkbookData readPackage(ZipArchive& zip) {
     }
     std::vector<QString> strings;
     if (const Relationship* r = findByType(rels.inOrder, "/sharedStrings")) {
-        SharedStringsHandler sst;
         const std::string part = resolveTarget(baseDir, r->target);
+        // A string item takes at least 9 bytes ("<si><t/></si>" less a little).
+        const ZipArchive::DeclaredSizes sizes = zip.declaredSizes(part);
+        SharedStringsHandler sst(static_cast<std::size_t>(
+            std::min({sizes.inflated / 9, sizes.compressed * 16 / 9, std::uint64_t{1'000'000}})));
         if (zip.contains(part)) {
             parsePart(zip, part, sst);
             strings = std::move(sst.strings);
