@@ -17,9 +17,10 @@
 QString programa();
 
 // Store `value` as a string (text form) or DWORD (integer form) named `clave`,
-// creating the settings key and its parents. Nothing happens when the key
-// cannot be opened. Throws reg::ERegistryException when the write is refused
-// (a hive file that cannot be parsed or written).
+// creating the settings key and its parents. Nothing happens, and nothing is
+// reported, when the key cannot be opened or created. Throws
+// reg::ERegistryException when the write is refused (a hive file that cannot
+// be parsed, or written once the key is open).
 void set_key_value_CURRENT_USER(const QString& clave, const QString& value);
 void set_key_value_CURRENT_USER(const QString& clave, std::int32_t value);
 

@@ -46,15 +46,27 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate) {
     if (path.isEmpty()) {
         // The root itself is always there.
     } else if (canCreate) {
-        file_.update([&](Hive& hive) {
-            if (const Key* k = hive.findKey(path)) {
-                opened = k->path;
+        // A hive that cannot be read or parsed is reported; a key that cannot
+        // be made (the settings folder is not writable) is only not opened,
+        // as the platform answers.
+        const Hive current = file_.read();
+        if (const Key* k = current.findKey(path)) {
+            opened = k->path;
+        } else if (!current.keyExists(path)) {
+            try {
+                file_.update([&](Hive& hive) {
+                    if (const Key* found = hive.findKey(path)) {
+                        opened = found->path;
+                        return false;
+                    }
+                    if (hive.keyExists(path)) return false;
+                    opened = hive.ensureKey(path).path;
+                    return true;
+                });
+            } catch (const ERegistryException&) {
                 return false;
             }
-            if (hive.keyExists(path)) return false;
-            opened = hive.ensureKey(path).path;
-            return true;
-        });
+        }
     } else {
         const Hive hive = file_.read();
         if (!hive.keyExists(path)) return false;

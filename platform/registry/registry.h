@@ -60,8 +60,9 @@ public:
 
     // Opens the key; with canCreate, the key and its missing parents are
     // created first. False when the key does not exist and canCreate is
-    // false. Throws ERegistryException when the hive file cannot be read or
-    // parsed, or (with creation) written.
+    // false, or when it has to be created and the hive file cannot be
+    // written. Throws ERegistryException when the hive file cannot be read or
+    // parsed.
     bool OpenKey(const QString& key, bool canCreate);
     // Whether the key exists; creates nothing. Throws as OpenKey.
     bool KeyExists(const QString& key) const;

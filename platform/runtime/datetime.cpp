@@ -13,6 +13,8 @@ namespace {
 
 constexpr qint64 kJulianDayZero = 2415019;  // QDate(1899, 12, 30).toJulianDay()
 constexpr double kMsPerDay = 86400000.0;
+// Well inside both qint64 and the day numbers QDate keeps valid.
+constexpr double kMaxDays = 1e11;
 
 const char16_t* const kShortMonths[] = {u"ene", u"feb", u"mar", u"abr", u"may", u"jun",
                                         u"jul", u"ago", u"sep", u"oct", u"nov", u"dic"};
@@ -43,6 +45,10 @@ TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int
 DateTimeParts DecodeDateTime(TDateTime value) {
     DateTimeParts p;
     if (!std::isfinite(value)) return p;
+    // Far beyond any calendar (a hostile workbook cell): refused rather than
+    // cast out of range.
+    if (std::abs(value) > kMaxDays)
+        throw EConvertError(QStringLiteral("Fecha fuera de rango: %1").arg(value, 0, 'g', 15));
     // Work in whole milliseconds, the sign applying to the day only.
     double days = std::trunc(value);
     double ms = std::round(std::abs(value - days) * kMsPerDay);
@@ -176,11 +182,16 @@ bool TryStrToDate(const QString& text, const TFormatSettings& settings, TDateTim
     const QStringList parts = t.split(settings.DateSeparator);
     if (parts.size() < 2 || parts.size() > 3) return false;
     QList<int> numbers;
-    for (const QString& part : parts) {
+    QStringList digits;
+    for (QString part : parts) {
+        // Blanks may stand around each number, as the platform skips them.
+        while (part.startsWith(u' ')) part.remove(0, 1);
+        while (part.endsWith(u' ')) part.chop(1);
         if (part.isEmpty() || part.size() > 4) return false;
         for (const QChar c : part)
             if (c.unicode() < '0' || c.unicode() > '9') return false;
         numbers.append(part.toInt());
+        digits.append(part);
     }
     // Order of day, month and year from the short date format.
     QString order;
@@ -201,7 +212,7 @@ bool TryStrToDate(const QString& text, const TFormatSettings& settings, TDateTim
         else if (which == u'm') month = v;
         else {
             year = v;
-            yearDigits = static_cast<int>(parts[k].size());
+            yearDigits = static_cast<int>(digits[k].size());
         }
         ++k;
     }

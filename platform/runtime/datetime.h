@@ -20,7 +20,9 @@ struct DateTimeParts {
 // Throws EConvertError for a date that does not exist.
 TDateTime EncodeDate(int year, int month, int day);
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int ms = 0);
-// Rounds to the nearest millisecond, as the platform does.
+// Rounds to the nearest millisecond, as the platform does. A NaN or infinite
+// value gives the parts of day 0; a finite one beyond 1E11 days either way
+// throws EConvertError (so does FormatDateTime, which decodes with it).
 DateTimeParts DecodeDateTime(TDateTime value);
 bool IsValidDate(int year, int month, int day);
 TDateTime Now();
@@ -34,7 +36,7 @@ QString FormatDateTime(const QString& pattern, TDateTime value);
 
 // Reads a date laid out as settings.ShortDateFormat says (order of day, month
 // and year) with settings.DateSeparator between the numbers; blanks around
-// allowed; two-digit years fall within 50 years of the current one; with only
+// the text and around each number allowed; two-digit years fall within 50 years of the current one; with only
 // two numbers the current year is taken. Throws EConvertError otherwise.
 TDateTime StrToDate(const QString& text, const TFormatSettings& settings);
 TDateTime StrToDate(const QString& text);

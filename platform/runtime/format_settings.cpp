@@ -59,13 +59,20 @@ void readTimeFormat(const QString& fmt, TFormatSettings& out) {
 
 TFormatSettings formatSettingsForLocale(const char* localeName) {
     TFormatSettings s;
-    locale_t loc = newlocale(LC_NUMERIC_MASK | LC_TIME_MASK, localeName, static_cast<locale_t>(nullptr));
-    if (loc == static_cast<locale_t>(nullptr)) return s;
-    const QString radix = QString::fromLocal8Bit(nl_langinfo_l(RADIXCHAR, loc));
-    if (!radix.isEmpty()) s.DecimalSeparator = radix[0];
-    readDateFormat(QString::fromLocal8Bit(nl_langinfo_l(D_FMT, loc)), s);
-    readTimeFormat(QString::fromLocal8Bit(nl_langinfo_l(T_FMT, loc)), s);
-    freelocale(loc);
+    // Each category on its own, as setlocale() resolves them: a time locale
+    // that is not installed must not cost the user the decimal comma.
+    if (locale_t loc = newlocale(LC_NUMERIC_MASK, localeName, static_cast<locale_t>(nullptr));
+        loc != static_cast<locale_t>(nullptr)) {
+        const QString radix = QString::fromLocal8Bit(nl_langinfo_l(RADIXCHAR, loc));
+        if (!radix.isEmpty()) s.DecimalSeparator = radix[0];
+        freelocale(loc);
+    }
+    if (locale_t loc = newlocale(LC_TIME_MASK, localeName, static_cast<locale_t>(nullptr));
+        loc != static_cast<locale_t>(nullptr)) {
+        readDateFormat(QString::fromLocal8Bit(nl_langinfo_l(D_FMT, loc)), s);
+        readTimeFormat(QString::fromLocal8Bit(nl_langinfo_l(T_FMT, loc)), s);
+        freelocale(loc);
+    }
     return s;
 }
 

@@ -22,8 +22,10 @@ struct TFormatSettings {
 // The process-wide settings (defaults as above until initialised).
 TFormatSettings& FormatSettings();
 
-// The settings a locale name gives ("" means the environment's LC_* variables).
-// Unknown or unavailable locales give the defaults of the C locale.
+// The settings a locale name gives ("" means the environment's LC_ALL,
+// LC_NUMERIC, LC_TIME and LANG). The numeric and the time category are
+// resolved each on its own; one that names an unknown or unavailable locale
+// keeps the defaults above for its fields.
 TFormatSettings formatSettingsForLocale(const char* localeName = "");
 
 // FormatSettings() := formatSettingsForLocale("").

@@ -16,7 +16,8 @@ QString FloatToStr(double value, QChar decimalSeparator) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", value);
     // "%.15g" switches to the exponent form exactly where the general form
-    // does (below 1E-5, from 1E15); only the exponent's spelling differs.
+    // does (below 1E-4, from 1E15, both after rounding to 15 digits); only the
+    // exponent's spelling differs.
     QString text = QString::fromLatin1(buf);
     const qsizetype e = text.indexOf(u'e');
     if (e >= 0) {

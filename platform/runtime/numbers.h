@@ -9,7 +9,8 @@ namespace rtl {
 
 // The general number form: at most 15 significant digits, no trailing zeros,
 // no thousands separator, a decimal separator only when there is a fraction;
-// scientific form ("1E15", "1.5E-7") below 1E-5 and from 1E15 on in magnitude.
+// scientific form ("1E15", "5E-5") below 1E-4 and from 1E15 on in magnitude
+// (the platform's threshold; its documentation says 1E-5, its code 1E-4).
 // Writes `decimalSeparator` as the decimal separator.
 QString FloatToStr(double value, QChar decimalSeparator);
 // ... with the process-wide FormatSettings().DecimalSeparator (for the user).

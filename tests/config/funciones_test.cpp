@@ -2,6 +2,7 @@
 
 #include "platform/dialogs/dialogs.h"
 #include "platform/runtime/exception.h"
+#include "platform/runtime/format_settings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -9,6 +10,10 @@
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -74,6 +79,21 @@ TEST(FloatStr, ThreeDecimalsWithAPointWhateverTheLocale) {
         SCOPED_TRACE(c.out);
         EXPECT_EQ(FloatStr(c.v), QLatin1String(c.out));
     }
+}
+
+TEST(FloatStr, KeepsThePointUnderACommaLocale) {
+    // Both the program's settings and the C library's numeric locale say comma.
+    setenv("LOCPATH", VEX_TEST_LOCPATH, 1);
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_NE(std::setlocale(LC_NUMERIC, "es_UY.UTF-8"), nullptr);
+    const QChar decimal = rtl::FormatSettings().DecimalSeparator;
+    rtl::FormatSettings().DecimalSeparator = u',';
+    const QString shown = FloatStr(1.5L);
+    const QString negative = FloatStr(-1234.0625L);
+    rtl::FormatSettings().DecimalSeparator = decimal;
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_EQ(shown, QStringLiteral("1.500"));
+    EXPECT_EQ(negative, QStringLiteral("-1234.063"));
 }
 
 TEST(ComboCodigo, ReadsTheChosenItemsInteger) {

@@ -221,6 +221,30 @@ TEST_F(VersionTest, EmptyProgramKey) {
     EXPECT_EQ(hiveBytes(), bytes);
 }
 
+TEST_F(VersionTest, SettingsThatCannotBeStoredAreSkippedSilently) {
+    // A plain file where the settings folder belongs: no key can be made
+    // (and, unlike a read-only folder, this holds for root as well).
+    {
+        QFile f(dir_.path() + QStringLiteral("/vexalon"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    for (const char* exeName : {"/x/Abc.exe", "/x/doskar.exe"}) {
+        SCOPED_TRACE(exeName);
+        exe(QString::fromUtf8(exeName));
+        EXPECT_NO_THROW(set_key_value_CURRENT_USER(QStringLiteral("texto"), QStringLiteral("x")));
+        EXPECT_NO_THROW(set_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), 1));
+        QString dbd;
+        EXPECT_NO_THROW(dbd = doy_acceso_a_datos());
+        EXPECT_EQ(dbd, QStringLiteral("FDC"));
+        std::int32_t i = 99;
+        get_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), i);
+        EXPECT_EQ(i, 0);
+        QString s = QStringLiteral("x");
+        get_key_value_CURRENT_USER(QStringLiteral("texto"), s);
+        EXPECT_EQ(s, QString());
+    }
+}
+
 TEST_F(VersionTest, CorruptHiveIsReportedAndKept) {
     QDir().mkpath(dir_.path() + QStringLiteral("/vexalon"));
     const QByteArray corrupt = QByteArrayLiteral("esto no es un registro\n");

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 rtl::TFormatSettings slashColon() { return rtl::TFormatSettings{}; }
@@ -28,6 +30,19 @@ TEST(DayNumbers, CountFrom30December1899) {
     EXPECT_EQ(q.day, 29);
     EXPECT_EQ(q.hour, 0);
     EXPECT_THROW(rtl::EncodeDate(2021, 2, 31), rtl::EConvertError);
+}
+
+TEST(DayNumbers, FarBeyondAnyCalendarIsRefusedNotMisread) {
+    for (const double v : {1e300, -1e300, 1e19, -9.3e18, 2e11}) {
+        SCOPED_TRACE(v);
+        EXPECT_THROW(rtl::DecodeDateTime(v), rtl::EConvertError);
+        EXPECT_THROW(rtl::FormatDateTime(QStringLiteral("dd mmm yyyy"), v, slashColon()), rtl::EConvertError);
+    }
+    // Far but still a day of the calendar: decoded, with a real month.
+    const auto p = rtl::DecodeDateTime(9e10);
+    EXPECT_GE(p.month, 1);
+    EXPECT_LE(p.month, 12);
+    EXPECT_EQ(rtl::DecodeDateTime(std::nan("")).year, 1899);
 }
 
 TEST(FormatDateTime, PatternsOfTheProgram) {
@@ -59,8 +74,18 @@ TEST(StrToDate, FollowsTheShortDateFormat) {
     EXPECT_EQ(rtl::StrToDate(QStringLiteral("28/06/2021"), dmy), rtl::EncodeDate(2021, 6, 28));
     EXPECT_EQ(rtl::StrToDate(QStringLiteral(" 2/06/2021 "), dmy), rtl::EncodeDate(2021, 6, 2));
     EXPECT_EQ(rtl::StrToDate(QStringLiteral("06/28/21"), mdy), rtl::EncodeDate(2021, 6, 28));
+    // Blanks around each number, as the pieces of a fixed-width text leave them.
+    const struct { const char* text; double date; } blanks[] = {
+        {"28 / 06 / 2021", rtl::EncodeDate(2021, 6, 28)},
+        {"28/ 6/2021", rtl::EncodeDate(2021, 6, 28)},
+        {" 8 /06/21", rtl::EncodeDate(2021, 6, 8)},
+    };
+    for (const auto& b : blanks) {
+        SCOPED_TRACE(b.text);
+        EXPECT_EQ(rtl::StrToDate(QLatin1String(b.text), dmy), b.date);
+    }
     for (const char* bad : {"31/02/2021", "2021-06-28", "ab/cd/efgh", "", "28/06/2021/1", "28//2021",
-                            "28/06/20211"}) {
+                            "28/06/20211", "28/ /2021", "2 8/06/2021"}) {
         SCOPED_TRACE(bad);
         double v = 0;
         EXPECT_FALSE(rtl::TryStrToDate(QLatin1String(bad), dmy, v));

@@ -42,6 +42,32 @@ TEST_F(FormatSettingsForLocale, EnvironmentDecidesPerCategory) {
     EXPECT_EQ(rtl::FormatSettings().DecimalSeparator, u'.');
 }
 
+TEST_F(FormatSettingsForLocale, AnUnavailableCategoryCostsOnlyItsOwnFields) {
+    unsetenv("LC_ALL");
+    setenv("LANG", "C.UTF-8", 1);
+    const struct {
+        const char* name;
+        const char* numeric;
+        const char* time;
+        char16_t decimal;
+        const char* shortDate;
+    } cases[] = {
+        {"time locale missing", "es_UY.UTF-8", "xx_NOWHERE.UTF-8", u',', "dd/MM/yyyy"},
+        {"numeric locale missing", "xx_NOWHERE.UTF-8", "es_UY.UTF-8", u'.', "dd/MM/yy"},
+        {"both there", "es_UY.UTF-8", "C.UTF-8", u',', "MM/dd/yy"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setenv("LC_NUMERIC", c.numeric, 1);
+        setenv("LC_TIME", c.time, 1);
+        const rtl::TFormatSettings s = rtl::formatSettingsForLocale("");
+        EXPECT_EQ(s.DecimalSeparator, QChar(c.decimal));
+        EXPECT_EQ(s.ShortDateFormat, QLatin1String(c.shortDate));
+    }
+    unsetenv("LC_NUMERIC");
+    unsetenv("LC_TIME");
+}
+
 TEST_F(FormatSettingsForLocale, UnknownLocaleKeepsDefaults) {
     const rtl::TFormatSettings s = rtl::formatSettingsForLocale("xx_NOWHERE.UTF-8");
     EXPECT_EQ(s.DecimalSeparator, u'.');
