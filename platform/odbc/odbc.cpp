@@ -1,0 +1,843 @@
+#include "platform/odbc/odbc.h"
+
+#include "platform/odbc/driver_probe.h"
+#include "platform/runtime/exception.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <QByteArray>
+#include <QLocale>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace odbc {
+
+// ---------------------------------------------------------------------------
+// Text across the boundary
+
+namespace {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC must use 2-byte SQLWCHAR");
+
+// A QString as a null-terminated SQLWCHAR buffer.
+std::vector<SQLWCHAR> toWide(const QString& s) {
+    std::vector<SQLWCHAR> out(static_cast<size_t>(s.size()) + 1, 0);
+    const ushort* p = s.utf16();
+    for (qsizetype i = 0; i < s.size(); ++i) out[static_cast<size_t>(i)] = p[i];
+    return out;
+}
+
+// Characters up to the first NUL of a buffer of at most n characters; a
+// driver that reports a length past its buffer, or NULs inside, is tolerated.
+QString fromWide(const SQLWCHAR* p, qsizetype n) {
+    qsizetype len = 0;
+    while (len < n && p[len] != 0) ++len;
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(p), len);
+}
+
+QString fromNarrow(const SQLCHAR* p, qsizetype n) {
+    qsizetype len = 0;
+    while (len < n && p[len] != 0) ++len;
+    return QString::fromUtf8(reinterpret_cast<const char*>(p), len);
+}
+
+// Removes embedded NULs some drivers leave inside their messages.
+QString stripNuls(QString s) {
+    s.remove(QChar(u'\0'));
+    return s.trimmed();
+}
+
+// Hides the values of password keys in a connection string shown in an error.
+QString redactConnectionString(const QString& cs) {
+    QStringList parts;
+    qsizetype i = 0;
+    const qsizetype n = cs.size();
+    while (i < n) {
+        qsizetype eq = cs.indexOf(u'=', i);
+        if (eq < 0) {
+            parts << cs.mid(i);
+            break;
+        }
+        const QString key = cs.mid(i, eq - i);
+        qsizetype j = eq + 1;
+        if (j < n && cs[j] == u'{') {
+            ++j;
+            while (j < n) {
+                if (cs[j] == u'}') {
+                    if (j + 1 < n && cs[j + 1] == u'}') {
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                ++j;
+            }
+            while (j < n && cs[j] != u';') ++j;
+        } else {
+            while (j < n && cs[j] != u';') ++j;
+        }
+        const QString k = key.trimmed().toUpper();
+        if (k == u"PWD" || k == u"PASSWORD")
+            parts << key + QStringLiteral("=***");
+        else
+            parts << cs.mid(i, j - i);
+        i = j + 1;
+    }
+    parts.removeAll(QString());
+    return parts.join(u';');
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Errors
+
+Error::Error(const QString& operation, const QString& sqlState, std::int32_t nativeCode,
+             const QString& driverMessage)
+    : rtl::Exception(
+          sqlState.isEmpty()
+              ? QStringLiteral("%1: %2").arg(operation, driverMessage)
+              : QStringLiteral("%1: [%2] (native %3) %4")
+                    .arg(operation, sqlState, QString::number(nativeCode), driverMessage)),
+      operation_(operation),
+      sqlState_(sqlState),
+      nativeCode_(nativeCode),
+      driverMessage_(driverMessage) {}
+
+namespace {
+
+struct Diagnostics {
+    QString sqlState;
+    std::int32_t nativeCode = 0;
+    QString message;
+};
+
+// Reads the diagnostic records of a handle. Bounded, and tolerant of drivers
+// that answer repeated calls with garbage or errors: whatever was read up to
+// then is kept.
+Diagnostics readDiagnostics(SQLSMALLINT type, SQLHANDLE handle, bool narrow) {
+    Diagnostics d;
+    if (handle == SQL_NULL_HANDLE) return d;
+    QStringList messages;
+    constexpr SQLSMALLINT kMaxRecords = 8;
+    for (SQLSMALLINT rec = 1; rec <= kMaxRecords; ++rec) {
+        SQLINTEGER native = 0;
+        SQLSMALLINT len = 0;
+        QString state;
+        QString text;
+        if (narrow) {
+            SQLCHAR st[6] = {};
+            std::vector<SQLCHAR> msg(1024, 0);
+            SQLRETURN rc = SQLGetDiagRecA(type, handle, rec, st, &native, msg.data(),
+                                          static_cast<SQLSMALLINT>(msg.size()), &len);
+            if (rc == SQL_SUCCESS_WITH_INFO && len >= static_cast<SQLSMALLINT>(msg.size()) && len < 16000) {
+                msg.assign(static_cast<size_t>(len) + 1, 0);
+                rc = SQLGetDiagRecA(type, handle, rec, st, &native, msg.data(),
+                                    static_cast<SQLSMALLINT>(msg.size()), &len);
+            }
+            if (!SQL_SUCCEEDED(rc)) break;
+            state = fromNarrow(st, 5);
+            text = fromNarrow(msg.data(), static_cast<qsizetype>(msg.size()));
+        } else {
+            SQLWCHAR st[6] = {};
+            std::vector<SQLWCHAR> msg(1024, 0);
+            SQLRETURN rc = SQLGetDiagRecW(type, handle, rec, st, &native, msg.data(),
+                                          static_cast<SQLSMALLINT>(msg.size()), &len);
+            if (rc == SQL_SUCCESS_WITH_INFO && len >= static_cast<SQLSMALLINT>(msg.size()) && len < 16000) {
+                msg.assign(static_cast<size_t>(len) + 1, 0);
+                rc = SQLGetDiagRecW(type, handle, rec, st, &native, msg.data(),
+                                    static_cast<SQLSMALLINT>(msg.size()), &len);
+            }
+            if (!SQL_SUCCEEDED(rc)) break;
+            state = fromWide(st, 5);
+            text = fromWide(msg.data(), static_cast<qsizetype>(msg.size()));
+        }
+        text = stripNuls(text);
+        state = stripNuls(state);
+        if (rec == 1) {
+            d.sqlState = state;
+            d.nativeCode = native;
+        }
+        // Some drivers repeat the same record forever.
+        if (!text.isEmpty() && !messages.contains(text)) messages << text;
+    }
+    d.message = messages.join(QStringLiteral("; "));
+    return d;
+}
+
+QString returnCodeName(SQLRETURN rc) {
+    switch (rc) {
+    case SQL_ERROR: return QStringLiteral("SQL_ERROR");
+    case SQL_INVALID_HANDLE: return QStringLiteral("SQL_INVALID_HANDLE");
+    case SQL_NEED_DATA: return QStringLiteral("SQL_NEED_DATA");
+    case SQL_STILL_EXECUTING: return QStringLiteral("SQL_STILL_EXECUTING");
+    default: return QString::number(rc);
+    }
+}
+
+// The one checker: anything but success (with or without info) and, where
+// the caller accepts it, SQL_NO_DATA, throws Error with the handle's
+// diagnostics or, when the driver left none, our own words.
+SQLRETURN check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, bool narrow,
+                const QString& operation, bool noDataIsOk = false) {
+    if (SQL_SUCCEEDED(rc)) return rc;
+    if (rc == SQL_NO_DATA && noDataIsOk) return rc;
+    Diagnostics d = rc == SQL_INVALID_HANDLE ? Diagnostics{} : readDiagnostics(type, handle, narrow);
+    if (d.message.isEmpty())
+        d.message = QStringLiteral("the driver gave no reason (ODBC result %1)").arg(returnCodeName(rc));
+    throw Error(operation, d.sqlState, d.nativeCode, d.message);
+}
+
+[[noreturn]] void throwState(const QString& operation, const QString& why) {
+    throw Error(operation, QString(), 0, why);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Internal states
+
+namespace detail {
+
+struct EnvironmentState {
+    SQLHENV env = SQL_NULL_HENV;
+    ~EnvironmentState() {
+        if (env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env);
+    }
+};
+
+struct StatementState;
+
+struct ConnectionState {
+    std::shared_ptr<EnvironmentState> env;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    bool open = false;
+    bool narrow = false;
+    bool autoCommit = true;
+    QString dbmsName;
+    QString driverName;
+    // Statements made on this connection, so closing frees them first.
+    std::vector<std::weak_ptr<StatementState>> statements;
+
+    void closeStatements() noexcept;
+    void disconnect() noexcept;
+    ~ConnectionState() {
+        disconnect();
+        if (dbc != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    }
+};
+
+struct StatementState {
+    std::shared_ptr<ConnectionState> conn;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    bool narrow = false;
+    bool textOnlyIntegers = false;  // SQLite: integer columns may hold any text
+    bool cursorOpen = false;
+    bool hasRow = false;
+    int rowArraySize = 1;
+    std::int64_t rowCount = -1;
+    std::vector<Column> columns;
+    std::vector<Value> row;
+
+    void freeHandle() noexcept {
+        if (stmt != SQL_NULL_HSTMT) {
+            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            stmt = SQL_NULL_HSTMT;
+        }
+        cursorOpen = false;
+        hasRow = false;
+    }
+    ~StatementState() { freeHandle(); }
+};
+
+void ConnectionState::closeStatements() noexcept {
+    for (auto& w : statements)
+        if (auto s = w.lock()) s->freeHandle();
+    statements.clear();
+}
+
+void ConnectionState::disconnect() noexcept {
+    closeStatements();
+    if (open) {
+        SQLDisconnect(dbc);
+        open = false;
+    }
+}
+
+}  // namespace detail
+
+// ---------------------------------------------------------------------------
+// Environment
+
+namespace {
+QMutex& environmentMutex() {
+    static QMutex m;
+    return m;
+}
+}  // namespace
+
+Environment::Environment(std::shared_ptr<detail::EnvironmentState> state) noexcept
+    : state_(std::move(state)) {}
+
+Environment Environment::shared() {
+    static std::weak_ptr<detail::EnvironmentState> current;
+    QMutexLocker lock(&environmentMutex());
+    if (auto s = current.lock()) return Environment(s);
+    auto s = std::make_shared<detail::EnvironmentState>();
+    SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &s->env);
+    if (!SQL_SUCCEEDED(rc)) {
+        s->env = SQL_NULL_HENV;
+        throwState(QStringLiteral("Cannot start ODBC"), QStringLiteral("unixODBC could not allocate an environment"));
+    }
+    check(SQLSetEnvAttr(s->env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+          SQL_HANDLE_ENV, s->env, false, QStringLiteral("Cannot select ODBC 3"));
+    current = s;
+    return Environment(s);
+}
+
+void* Environment::handle() const noexcept { return state_ ? state_->env : nullptr; }
+
+// ---------------------------------------------------------------------------
+// Connection
+
+namespace {
+
+QString getInfoText(const detail::ConnectionState& c, SQLUSMALLINT info) {
+    if (c.narrow) {
+        SQLCHAR buf[512] = {};
+        SQLSMALLINT len = 0;
+        SQLRETURN rc = SQLGetInfoA(c.dbc, info, buf, sizeof buf, &len);
+        check(rc, SQL_HANDLE_DBC, c.dbc, true, QStringLiteral("Cannot read the driver's information"));
+        return stripNuls(fromNarrow(buf, sizeof buf));
+    }
+    SQLWCHAR buf[512] = {};
+    SQLSMALLINT len = 0;
+    SQLRETURN rc = SQLGetInfoW(c.dbc, info, buf, sizeof buf, &len);
+    check(rc, SQL_HANDLE_DBC, c.dbc, false, QStringLiteral("Cannot read the driver's information"));
+    return stripNuls(fromWide(buf, static_cast<qsizetype>(sizeof buf / sizeof buf[0])));
+}
+
+void requireOpen(const std::shared_ptr<detail::ConnectionState>& s, const QString& operation) {
+    if (!s) throwState(operation, QStringLiteral("the connection object was moved away"));
+    if (!s->open) throwState(operation, QStringLiteral("the connection is not open"));
+}
+
+// Runs one statement on a fresh handle, discarding any result.
+void execOnce(detail::ConnectionState& c, const QString& sql, const QString& operation) {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    check(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &h), SQL_HANDLE_DBC, c.dbc, c.narrow, operation);
+    struct Free {
+        SQLHSTMT h;
+        ~Free() { SQLFreeHandle(SQL_HANDLE_STMT, h); }
+    } guard{h};
+    SQLRETURN rc;
+    if (c.narrow) {
+        QByteArray u = sql.toUtf8();
+        rc = SQLExecDirectA(h, reinterpret_cast<SQLCHAR*>(u.data()), static_cast<SQLINTEGER>(u.size()));
+    } else {
+        auto w = toWide(sql);
+        rc = SQLExecDirectW(h, w.data(), static_cast<SQLINTEGER>(sql.size()));
+    }
+    check(rc, SQL_HANDLE_STMT, h, c.narrow, operation, true);
+}
+
+}  // namespace
+
+Connection::Connection() : state_(std::make_shared<detail::ConnectionState>()) {
+    state_->env = Environment::shared().state_;
+    check(SQLAllocHandle(SQL_HANDLE_DBC, state_->env->env, &state_->dbc), SQL_HANDLE_ENV,
+          state_->env->env, false, QStringLiteral("Cannot allocate an ODBC connection"));
+}
+
+Connection::~Connection() = default;
+Connection::Connection(Connection&&) noexcept = default;
+Connection& Connection::operator=(Connection&&) noexcept = default;
+
+void Connection::open(const QString& connectionString) {
+    const QString operation =
+        QStringLiteral("Cannot connect (%1)").arg(redactConnectionString(connectionString));
+    if (!state_) throwState(operation, QStringLiteral("the connection object was moved away"));
+    if (state_->open) throwState(operation, QStringLiteral("the connection is already open"));
+
+    // A driver without W entry points gets our UTF-8 through the A functions:
+    // unixODBC would otherwise convert with the locale's character set.
+    const DriverProbe probe = probeConnectionString(connectionString);
+    bool narrow = probe == DriverProbe::Narrow;
+
+    SQLRETURN rc;
+    if (narrow) {
+        QByteArray in = connectionString.toUtf8();
+        std::vector<SQLCHAR> out(2048, 0);
+        SQLSMALLINT outLen = 0;
+        rc = SQLDriverConnectA(state_->dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                               static_cast<SQLSMALLINT>(in.size()), out.data(),
+                               static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
+    } else {
+        auto in = toWide(connectionString);
+        std::vector<SQLWCHAR> out(2048, 0);
+        SQLSMALLINT outLen = 0;
+        rc = SQLDriverConnectW(state_->dbc, nullptr, in.data(),
+                               static_cast<SQLSMALLINT>(connectionString.size()), out.data(),
+                               static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
+    }
+    if (!SQL_SUCCEEDED(rc)) {
+        Diagnostics d = readDiagnostics(SQL_HANDLE_DBC, state_->dbc, narrow);
+        if (d.message.isEmpty())
+            d.message = QStringLiteral(
+                "the driver refused the connection without saying why (is the database file or "
+                "server there, and readable?)");
+        throw Error(operation, d.sqlState, d.nativeCode, d.message);
+    }
+    state_->open = true;
+    state_->autoCommit = true;
+    try {
+        state_->narrow = narrow;
+        state_->driverName = getInfoText(*state_, SQL_DRIVER_NAME);
+        if (probe == DriverProbe::Unknown && driverLibraryIsNarrow(state_->driverName)) {
+            // Found out only now; everything from here on goes through A.
+            state_->narrow = true;
+        }
+        state_->dbmsName = getInfoText(*state_, SQL_DBMS_NAME);
+        const QString dbms = state_->dbmsName.toLower();
+        if (dbms.contains(u"mysql") || dbms.contains(u"mariadb")) {
+            // A backslash in a quoted literal must stay a backslash, as on
+            // every other engine.
+            execOnce(*state_,
+                     QStringLiteral("SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), "
+                                    "'NO_BACKSLASH_ESCAPES')"),
+                     QStringLiteral("Cannot set the session's sql_mode"));
+        }
+    } catch (...) {
+        state_->disconnect();
+        throw;
+    }
+}
+
+void Connection::close() noexcept {
+    if (state_) state_->disconnect();
+}
+
+bool Connection::isOpen() const noexcept { return state_ && state_->open; }
+
+QString Connection::dbmsName() const {
+    requireOpen(state_, QStringLiteral("Cannot read the database's name"));
+    return state_->dbmsName;
+}
+
+QString Connection::driverName() const {
+    requireOpen(state_, QStringLiteral("Cannot read the driver's name"));
+    return state_->driverName;
+}
+
+bool Connection::usesNarrowApi() const {
+    requireOpen(state_, QStringLiteral("Cannot read the driver's kind"));
+    return state_->narrow;
+}
+
+void Connection::setAutoCommit(bool on) {
+    const QString op = QStringLiteral("Cannot change autocommit");
+    requireOpen(state_, op);
+    check(SQLSetConnectAttrW(state_->dbc, SQL_ATTR_AUTOCOMMIT,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                             SQL_IS_UINTEGER),
+          SQL_HANDLE_DBC, state_->dbc, state_->narrow, op);
+    state_->autoCommit = on;
+}
+
+bool Connection::autoCommit() const {
+    requireOpen(state_, QStringLiteral("Cannot read autocommit"));
+    return state_->autoCommit;
+}
+
+void Connection::commit() {
+    const QString op = QStringLiteral("Cannot commit the transaction");
+    requireOpen(state_, op);
+    check(SQLEndTran(SQL_HANDLE_DBC, state_->dbc, SQL_COMMIT), SQL_HANDLE_DBC, state_->dbc,
+          state_->narrow, op);
+}
+
+void Connection::rollback() {
+    const QString op = QStringLiteral("Cannot roll back the transaction");
+    requireOpen(state_, op);
+    check(SQLEndTran(SQL_HANDLE_DBC, state_->dbc, SQL_ROLLBACK), SQL_HANDLE_DBC, state_->dbc,
+          state_->narrow, op);
+}
+
+void Connection::setReadOnly(bool readOnly) {
+    const QString op = QStringLiteral("Cannot change the access mode");
+    requireOpen(state_, op);
+    check(SQLSetConnectAttrW(state_->dbc, SQL_ATTR_ACCESS_MODE,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(readOnly ? SQL_MODE_READ_ONLY : SQL_MODE_READ_WRITE)),
+                             SQL_IS_UINTEGER),
+          SQL_HANDLE_DBC, state_->dbc, state_->narrow, op);
+}
+
+void* Connection::handle() const noexcept { return state_ ? state_->dbc : nullptr; }
+
+// ---------------------------------------------------------------------------
+// Statement
+
+namespace {
+
+std::shared_ptr<detail::StatementState> makeStatement(const std::shared_ptr<detail::ConnectionState>& c) {
+    const QString op = QStringLiteral("Cannot allocate an ODBC statement");
+    requireOpen(c, op);
+    auto s = std::make_shared<detail::StatementState>();
+    s->conn = c;
+    s->narrow = c->narrow;
+    s->textOnlyIntegers = c->dbmsName.compare(u"SQLite", Qt::CaseInsensitive) == 0;
+    check(SQLAllocHandle(SQL_HANDLE_STMT, c->dbc, &s->stmt), SQL_HANDLE_DBC, c->dbc, c->narrow, op);
+    // Forget statements already gone, then remember this one.
+    std::erase_if(c->statements, [](const std::weak_ptr<detail::StatementState>& w) { return w.expired(); });
+    c->statements.push_back(s);
+    return s;
+}
+
+void requireHandle(const std::shared_ptr<detail::StatementState>& s, const QString& op) {
+    if (!s) throwState(op, QStringLiteral("the statement object was moved away"));
+    if (s->stmt == SQL_NULL_HSTMT) throwState(op, QStringLiteral("its connection was closed"));
+}
+
+enum class FetchAs { Integer, Real, Text };
+
+FetchAs fetchKind(SQLSMALLINT sqlType) {
+    switch (sqlType) {
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+        return FetchAs::Integer;
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+        return FetchAs::Real;
+    default:
+        return FetchAs::Text;
+    }
+}
+
+void describe(detail::StatementState& s) {
+    const QString op = QStringLiteral("Cannot describe the result");
+    SQLSMALLINT n = 0;
+    check(SQLNumResultCols(s.stmt, &n), SQL_HANDLE_STMT, s.stmt, s.narrow, op);
+    s.columns.clear();
+    s.columns.resize(static_cast<size_t>(std::max<SQLSMALLINT>(n, 0)));
+    for (SQLSMALLINT i = 1; i <= n; ++i) {
+        Column& col = s.columns[static_cast<size_t>(i - 1)];
+        SQLSMALLINT type = 0, digits = 0, nullable = SQL_NULLABLE_UNKNOWN, nameLen = 0;
+        SQLULEN size = 0;
+        if (s.narrow) {
+            SQLCHAR name[256] = {};
+            check(SQLDescribeColA(s.stmt, static_cast<SQLUSMALLINT>(i), name, sizeof name, &nameLen, &type, &size,
+                                  &digits, &nullable),
+                  SQL_HANDLE_STMT, s.stmt, true, op);
+            std::vector<SQLCHAR> label(1024, 0);
+            SQLSMALLINT labelLen = 0;
+            SQLRETURN rc = SQLColAttributeA(s.stmt, static_cast<SQLUSMALLINT>(i), SQL_DESC_LABEL, label.data(),
+                                            static_cast<SQLSMALLINT>(label.size()), &labelLen, nullptr);
+            col.label = SQL_SUCCEEDED(rc) ? stripNuls(fromNarrow(label.data(), static_cast<qsizetype>(label.size())))
+                                          : stripNuls(fromNarrow(name, sizeof name));
+        } else {
+            SQLWCHAR name[256] = {};
+            check(SQLDescribeColW(s.stmt, static_cast<SQLUSMALLINT>(i), name, 256, &nameLen, &type, &size,
+                                  &digits, &nullable),
+                  SQL_HANDLE_STMT, s.stmt, false, op);
+            std::vector<SQLWCHAR> label(1024, 0);
+            SQLSMALLINT labelLen = 0;
+            SQLRETURN rc = SQLColAttributeW(s.stmt, static_cast<SQLUSMALLINT>(i), SQL_DESC_LABEL, label.data(),
+                                            static_cast<SQLSMALLINT>(label.size() * sizeof(SQLWCHAR)), &labelLen,
+                                            nullptr);
+            col.label = SQL_SUCCEEDED(rc) ? stripNuls(fromWide(label.data(), static_cast<qsizetype>(label.size())))
+                                          : stripNuls(fromWide(name, 256));
+        }
+        col.sqlType = type;
+        col.size = static_cast<std::int64_t>(size);
+        col.decimalDigits = digits;
+        col.nullable = nullable != SQL_NO_NULLS;
+    }
+}
+
+// Reads one column's text in chunks until the driver has delivered it all.
+// Returns false for NULL.
+bool readText(detail::StatementState& s, SQLUSMALLINT col, QString& out, const QString& op) {
+    out.clear();
+    if (s.narrow) {
+        QByteArray acc;
+        std::vector<char> buf(4096);
+        for (int guard = 0; guard < 1 << 20; ++guard) {
+            SQLLEN ind = 0;
+            SQLRETURN rc = SQLGetData(s.stmt, col, SQL_C_CHAR, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);
+            if (rc == SQL_NO_DATA) break;
+            check(rc, SQL_HANDLE_STMT, s.stmt, true, op);
+            if (ind == SQL_NULL_DATA) return false;
+            const bool more = rc == SQL_SUCCESS_WITH_INFO &&
+                              (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(buf.size()));
+            const size_t got = more ? buf.size() - 1 : static_cast<size_t>(std::max<SQLLEN>(ind, 0));
+            acc.append(buf.data(), static_cast<qsizetype>(std::min(got, buf.size() - 1)));
+            if (!more) break;
+        }
+        acc.replace('\0', QByteArray());
+        out = QString::fromUtf8(acc);
+        return true;
+    }
+    std::vector<SQLWCHAR> buf(4096);
+    const SQLLEN bytes = static_cast<SQLLEN>(buf.size() * sizeof(SQLWCHAR));
+    for (int guard = 0; guard < 1 << 20; ++guard) {
+        SQLLEN ind = 0;
+        SQLRETURN rc = SQLGetData(s.stmt, col, SQL_C_WCHAR, buf.data(), bytes, &ind);
+        if (rc == SQL_NO_DATA) break;
+        check(rc, SQL_HANDLE_STMT, s.stmt, false, op);
+        if (ind == SQL_NULL_DATA) return false;
+        const bool more = rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind >= bytes);
+        const size_t chars = more ? buf.size() - 1
+                                  : std::min(buf.size() - 1, static_cast<size_t>(std::max<SQLLEN>(ind, 0)) / sizeof(SQLWCHAR));
+        out.append(QString::fromUtf16(reinterpret_cast<const char16_t*>(buf.data()), static_cast<qsizetype>(chars)));
+        if (!more) break;
+    }
+    out.remove(QChar(u'\0'));
+    return true;
+}
+
+void readRow(detail::StatementState& s) {
+    const QString op = QStringLiteral("Cannot read a value of the result");
+    s.row.assign(s.columns.size(), Value{});
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+        const auto col = static_cast<SQLUSMALLINT>(i + 1);
+        Value& v = s.row[i];
+        FetchAs kind = fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType));
+        if (kind == FetchAs::Integer && s.textOnlyIntegers) kind = FetchAs::Text;
+        if (kind == FetchAs::Integer) {
+            SQLBIGINT n = 0;
+            SQLLEN ind = 0;
+            check(SQLGetData(s.stmt, col, SQL_C_SBIGINT, &n, sizeof n, &ind), SQL_HANDLE_STMT, s.stmt, s.narrow, op);
+            if (ind != SQL_NULL_DATA) {
+                v.kind = Value::Kind::Integer;
+                v.integer = n;
+            }
+        } else if (kind == FetchAs::Real) {
+            double d = 0;
+            SQLLEN ind = 0;
+            check(SQLGetData(s.stmt, col, SQL_C_DOUBLE, &d, sizeof d, &ind), SQL_HANDLE_STMT, s.stmt, s.narrow, op);
+            if (ind != SQL_NULL_DATA) {
+                v.kind = Value::Kind::Real;
+                v.real = d;
+            }
+        } else {
+            QString t;
+            if (readText(s, col, t, op)) {
+                v.kind = Value::Kind::Text;
+                v.text = std::move(t);
+                // SQLite declares integer columns that may hold anything:
+                // exact integers become integers, the rest stays text.
+                if (s.textOnlyIntegers && fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType)) == FetchAs::Integer) {
+                    bool ok = false;
+                    const qlonglong n = v.text.toLongLong(&ok);
+                    if (ok) {
+                        v.kind = Value::Kind::Integer;
+                        v.integer = n;
+                        v.text.clear();
+                    }
+                }
+            }
+        }
+    }
+}
+
+[[noreturn]] void throwConversion(const detail::StatementState& s, int column, const QString& value,
+                                  const char16_t* what) {
+    throw rtl::EConvertError(QStringLiteral("'%1' is not a valid %2 (column %3)")
+                                 .arg(value, QString::fromUtf16(what), s.columns[static_cast<size_t>(column)].label));
+}
+
+}  // namespace
+
+Statement::Statement(Connection& connection) : state_(makeStatement(connection.state_)) {}
+Statement::~Statement() = default;
+Statement::Statement(Statement&&) noexcept = default;
+Statement& Statement::operator=(Statement&&) noexcept = default;
+
+void Statement::execDirect(const QString& sql) {
+    const QString op = QStringLiteral("Cannot execute the statement");
+    requireHandle(state_, op);
+    closeCursor();
+    auto& s = *state_;
+    s.columns.clear();
+    s.row.clear();
+    s.rowCount = -1;
+    SQLRETURN rc;
+    if (s.narrow) {
+        QByteArray u = sql.toUtf8();
+        rc = SQLExecDirectA(s.stmt, reinterpret_cast<SQLCHAR*>(u.data()), static_cast<SQLINTEGER>(u.size()));
+    } else {
+        auto w = toWide(sql);
+        rc = SQLExecDirectW(s.stmt, w.data(), static_cast<SQLINTEGER>(sql.size()));
+    }
+    check(rc, SQL_HANDLE_STMT, s.stmt, s.narrow, op, true);
+    SQLLEN count = -1;
+    if (SQL_SUCCEEDED(SQLRowCount(s.stmt, &count))) s.rowCount = count;
+    if (rc == SQL_NO_DATA) {
+        s.rowCount = 0;
+        return;
+    }
+    describe(s);
+    s.cursorOpen = !s.columns.empty();
+}
+
+bool Statement::hasResultSet() const noexcept { return state_ && state_->cursorOpen; }
+
+int Statement::columnCount() const noexcept {
+    return state_ && state_->cursorOpen ? static_cast<int>(state_->columns.size()) : 0;
+}
+
+const Column& Statement::column(int column) const {
+    if (!state_ || column < 0 || column >= columnCount())
+        throw rtl::EListError(QStringLiteral("Column index out of bounds (%1)").arg(column));
+    return state_->columns[static_cast<size_t>(column)];
+}
+
+void Statement::setRowArraySize(int rows) {
+    if (state_) state_->rowArraySize = std::max(rows, 1);
+}
+
+int Statement::rowArraySize() const noexcept { return state_ ? state_->rowArraySize : 1; }
+
+bool Statement::fetch() {
+    const QString op = QStringLiteral("Cannot fetch the next row");
+    requireHandle(state_, op);
+    auto& s = *state_;
+    if (!s.cursorOpen) throwState(op, QStringLiteral("the statement has no open result"));
+    SQLRETURN rc = SQLFetch(s.stmt);
+    if (rc == SQL_NO_DATA) {
+        s.hasRow = false;
+        s.row.clear();
+        return false;
+    }
+    check(rc, SQL_HANDLE_STMT, s.stmt, s.narrow, op);
+    readRow(s);
+    s.hasRow = true;
+    return true;
+}
+
+bool Statement::hasRow() const noexcept { return state_ && state_->hasRow; }
+
+const Value& Statement::value(int column) const {
+    if (!hasRow()) throw rtl::Exception(QStringLiteral("There is no current row to read"));
+    if (column < 0 || column >= static_cast<int>(state_->row.size()))
+        throw rtl::EListError(QStringLiteral("Column index out of bounds (%1)").arg(column));
+    return state_->row[static_cast<size_t>(column)];
+}
+
+QString Statement::text(int column) const {
+    const Value& v = value(column);
+    switch (v.kind) {
+    case Value::Kind::Null: return QString();
+    case Value::Kind::Integer: return QString::number(v.integer);
+    case Value::Kind::Real: return QString::number(v.real, 'g', QLocale::FloatingPointShortest);
+    case Value::Kind::Text: return v.text;
+    }
+    return QString();
+}
+
+std::int64_t Statement::int64(int column) const {
+    const Value& v = value(column);
+    switch (v.kind) {
+    case Value::Kind::Null: return 0;
+    case Value::Kind::Integer: return v.integer;
+    case Value::Kind::Real:
+        if (std::isfinite(v.real) && std::trunc(v.real) == v.real && std::fabs(v.real) < 9.2e18)
+            return static_cast<std::int64_t>(v.real);
+        throwConversion(*state_, column, text(column), u"integer");
+    case Value::Kind::Text: {
+        bool ok = false;
+        const qlonglong n = v.text.trimmed().toLongLong(&ok);
+        if (ok) return n;
+        throwConversion(*state_, column, v.text, u"integer");
+    }
+    }
+    return 0;
+}
+
+double Statement::real(int column) const {
+    const Value& v = value(column);
+    switch (v.kind) {
+    case Value::Kind::Null: return 0;
+    case Value::Kind::Integer: return static_cast<double>(v.integer);
+    case Value::Kind::Real: return v.real;
+    case Value::Kind::Text: {
+        bool ok = false;
+        const double d = QLocale::c().toDouble(v.text.trimmed(), &ok);
+        if (ok) return d;
+        throwConversion(*state_, column, v.text, u"number");
+    }
+    }
+    return 0;
+}
+
+std::int64_t Statement::rowsAffected() const { return state_ ? state_->rowCount : -1; }
+
+void Statement::closeCursor() noexcept {
+    if (!state_ || state_->stmt == SQL_NULL_HSTMT) return;
+    SQLFreeStmt(state_->stmt, SQL_CLOSE);
+    state_->cursorOpen = false;
+    state_->hasRow = false;
+    state_->row.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Catalog
+
+QStringList Connection::tables(bool includeSynonyms) const {
+    const QString op = QStringLiteral("Cannot list the tables");
+    requireOpen(state_, op);
+    auto s = makeStatement(state_);
+    const QString types = includeSynonyms ? QStringLiteral("TABLE,VIEW,SYNONYM") : QStringLiteral("TABLE,VIEW");
+    SQLRETURN rc;
+    if (s->narrow) {
+        QByteArray t = types.toUtf8();
+        rc = SQLTablesA(s->stmt, nullptr, 0, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(t.data()),
+                        static_cast<SQLSMALLINT>(t.size()));
+    } else {
+        auto t = toWide(types);
+        rc = SQLTablesW(s->stmt, nullptr, 0, nullptr, 0, nullptr, 0, t.data(), static_cast<SQLSMALLINT>(types.size()));
+    }
+    check(rc, SQL_HANDLE_STMT, s->stmt, s->narrow, op);
+    describe(*s);
+    s->cursorOpen = true;
+    QStringList names;
+    if (s->columns.size() < 4) return names;
+    while (true) {
+        SQLRETURN f = SQLFetch(s->stmt);
+        if (f == SQL_NO_DATA) break;
+        check(f, SQL_HANDLE_STMT, s->stmt, s->narrow, op);
+        QString name, type;
+        readText(*s, 3, name, op);
+        readText(*s, 4, type, op);
+        // Drivers differ in how strictly they honour the type filter.
+        const QString t = type.trimmed().toUpper();
+        if (t == u"TABLE" || t == u"VIEW" || (includeSynonyms && t == u"SYNONYM")) names << name;
+    }
+    return names;
+}
+
+// ---------------------------------------------------------------------------
+// Connection-string values
+
+QString quoteConnectionValue(const QString& value) {
+    const bool needsBraces = value.contains(u';') || value.contains(u'{') || value.contains(u'}') ||
+                             (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()));
+    if (!needsBraces) return value;
+    QString inner = value;
+    inner.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + inner + u'}';
+}
+
+}  // namespace odbc
