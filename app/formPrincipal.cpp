@@ -1,7 +1,12 @@
 #include "app/formPrincipal.h"
 
 #include "app/report_model.h"
+#include "config/cg_config.h"
 #include "config/funciones.h"
+#include "config/version.h"
+#include "database/DBobj.h"
+#include "database/VexQuery.h"
+#include "platform/spreadsheet/ole.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/runtime/exception.h"
 #include "platform/runtime/numbers.h"
@@ -21,8 +26,8 @@
 #include <QTableView>
 #include <QToolButton>
 
-// Until the settings object lands.
-class __config {};
+#include <optional>
+
 
 const QString TfrmPrincipal::filtroAbrir = QStringLiteral("Excel Files (*.xls, *.xlsx)|*.xls;*.xlsx");
 
@@ -160,18 +165,52 @@ void TfrmPrincipal::manejar(const std::function<void()>& handler) {
 bool TfrmPrincipal::crearFormulario() {
     try {
         FormCreate(this);
-        return true;
     } catch (const std::exception& e) {
         vcl::ShowException(rtl::messageOf(e));
+        iniciado_ = false;
     }
-    iniciado_ = false;
-    btnProcesar->setEnabled(false);
-    btnGuardar->setEnabled(false);
+    if (terminar_) return false;
+    if (!iniciado_) {
+        // Start-up stopped half-way: nothing may use what was not built.
+        btnProcesar->setEnabled(false);
+        btnGuardar->setEnabled(false);
+    }
     return true;
 }
 
+QString TfrmPrincipal::aliasDeLineaDeComandos(const QStringList& argumentos) {
+    QString alias = QStringLiteral("TALVEN");
+    for (qsizetype i = 1; i < argumentos.size() && !argumentos[i].isEmpty(); ++i) {
+        const QString argumento = rtl::UpperCase(argumentos[i]);
+        if (saco_campo(argumento, 1, u'=', QChar(), false) == QLatin1String("/ALIAS"))
+            alias = saco_campo(argumento, 2, u'=', QChar(), false);
+    }
+    return alias;
+}
+
 void TfrmPrincipal::FormCreate(QObject* /*Sender*/) {
-    // Filled in with the connection.
+    iniciado_ = false;
+    const QString alias = aliasDeLineaDeComandos(argumentos_);
+    dbTalven = std::make_unique<DBConn>();
+    DBParameters.Alias = alias;
+    DBParameters.Username = QStringLiteral("sysdba");
+    DBParameters.Password = QStringLiteral("bluefoxes");
+    const QString acceso_a_datos = doy_acceso_a_datos();
+    if (acceso_a_datos == QLatin1String("BDE")) DBParameters.Tipo = BDFireDac;
+    if (acceso_a_datos == QLatin1String("ADO")) DBParameters.Tipo = BDAdo;
+    if (acceso_a_datos == QLatin1String("SQL")) DBParameters.Tipo = BDSqlConn;
+    if (acceso_a_datos == QLatin1String("FDC")) DBParameters.Tipo = BDFireDac;
+    if (!dbTalven->Connect(DBParameters, QString())) {
+        error(QStringLiteral("Error al conectar con la base"));
+        terminar_ = true;
+        return;
+    }
+    conectado_ = true;
+    _config = std::make_unique<__config>(*dbTalven);
+    _config->cargo();
+    conocimientos = std::make_unique<TConocimientos>();
+    cmbTipoChange(this);
+    iniciado_ = true;
 }
 
 void TfrmPrincipal::SpeedButton1Click(QObject* /*Sender*/) {
@@ -183,11 +222,104 @@ void TfrmPrincipal::cmbTipoChange(QObject* /*Sender*/) {
     cargoComboManifiestos(cmbManifiesto, cmbTipo->currentIndex());
 }
 
-void TfrmPrincipal::cargoComboManifiestos(QComboBox* combo, std::int32_t /*tipo*/) { combo->clear(); }
+void TfrmPrincipal::cargoComboManifiestos(QComboBox* combo, std::int32_t tipo) {
+    combo->clear();
+    if (!conectado_) return;
+    TVexQuery cons(*dbTalven);
+    cons.SetActive(false);
+    QStringList& sql = cons.SQL();
+    sql.clear();
+    sql.append(QStringLiteral("select id, clave from manifiestos"));
+    sql.append(QStringLiteral("where clave like ") +
+               cons.StrQuoted(QStringLiteral("4  ") + rtl::IntToStr(tipo) + u'%', true, true));
+    sql.append(QStringLiteral("and archivado = 0"));
+    sql.append(QStringLiteral("order by id desc"));
+    cons.SetActive(true);
+    while (!cons.Eof()) {
+        const std::int32_t codigo = cons.FieldByName(QStringLiteral("id")).AsInteger();
+        const QString clave = cons.FieldByName(QStringLiteral("clave")).AsString();
+        const QString manif = rtl::Copy(clave, 5, 6);
+        const QString fecha8 = rtl::Copy(clave, 17, 8);
+        const QString fecha =
+            rtl::Copy(fecha8, 7, 2) + u'/' + rtl::Copy(fecha8, 5, 2) + u'/' + rtl::Copy(fecha8, 1, 4);
+        combo->addItem(manif + QStringLiteral(" - ") + fecha, codigo);
+        cons.Next();
+    }
+    combo->setCurrentIndex(-1);
+}
 
-void TfrmPrincipal::btnProcesarClick(QObject* /*Sender*/) {}
+void TfrmPrincipal::btnProcesarClick(QObject* /*Sender*/) {
+    if (!iniciado_) return;
+    const QString archivo = rtl::Trim(txtArchivo->text());
+    if (archivo.isEmpty()) {
+        error(QStringLiteral("Falta seleccionar el archivo"));
+        txtArchivo->setFocus();
+        return;
+    }
+    if (!QFileInfo(archivo).isFile()) {
+        error(QStringLiteral("El archivo seleccionado no existe"));
+        txtArchivo->setFocus();
+        return;
+    }
+    ole::Application excel = ole::CreateOleObject(QStringLiteral("Excel.Application"));
+    excel.setVisible(false);
+    try {
+        excel.Workbooks().open(archivo);
+    } catch (const std::exception& e) {
+        error(QStringLiteral("Se genero un problema al cargar el archivo | Ayuda: ") + rtl::messageOf(e));
+        return;
+    }
+    btnProcesar->setEnabled(false);
+    btnGuardar->setEnabled(false);
+    conocimientos->Clear();
+    try {
+        ole::Worksheet Sheet = excel.Workbooks(1).Worksheets(1);
+        const auto texto = [&Sheet](std::int32_t fila, std::int32_t columna) {
+            return Sheet.Cells(fila, columna).toText();
+        };
+        const auto numero = [&Sheet](std::int32_t fila, std::int32_t columna) {
+            return Sheet.Cells(fila, columna).toNumber();
+        };
+        std::int32_t fila = 2;
+        QString clave = texto(fila, 5);
+        while (!clave.isEmpty()) {
+            TConocimiento& c = conocimientos->add();
+            c.remitente = rtl::UpperCase(texto(fila, 1));
+            c.consignatario = rtl::UpperCase(texto(fila, 2));
+            c.notificar = rtl::UpperCase(texto(fila, 4));
+            c.numero = rtl::UpperCase(texto(fila, 5));
+            c.master = rtl::UpperCase(texto(fila, 6));
+            c.pago = rtl::UpperCase(texto(fila, 7));
+            c.descripcion = rtl::UpperCase(texto(fila, 8));
+            c.peso = numero(fila, 9);
+            c.volumen = numero(fila, 10);
+            c.bultos = numero(fila, 11);
+            const QString origen = texto(fila, 12);
+            c.embarque = rtl::Copy(origen, 1, 2) + u' ' + rtl::Copy(origen, 3, 3);
+            std::int32_t idCons = 0;
+            doyIdConsignatario(c.consignatario, idCons);
+            if (idCons > 0) c.idconsignatario = idCons;
+            ++fila;
+            clave = texto(fila, 5);
+        }
+    } catch (const std::exception& e) {
+        vcl::ShowMessage(QStringLiteral("Error : ") + rtl::messageOf(e));
+    }
+    listoConocimientos();
+    btnProcesar->setEnabled(true);
+    excel.Workbooks().close();
+}
 
-void TfrmPrincipal::doyIdConsignatario(const QString& /*nombre*/, std::int32_t& idCons) { idCons = 0; }
+void TfrmPrincipal::doyIdConsignatario(const QString& nombre, std::int32_t& idCons) {
+    TVexQuery cons(*dbTalven);
+    idCons = 0;
+    cons.SetActive(false);
+    cons.SQL().clear();
+    cons.SQL().append(QStringLiteral("select codigo from IClientes where nombre = ") +
+                      cons.StrQuoted(nombre, true, true));
+    cons.SetActive(true);
+    if (!cons.Eof()) idCons = cons.FieldByName(QStringLiteral("codigo")).AsInteger();
+}
 
 void TfrmPrincipal::listoConocimientos() {
     filas->clear();
@@ -202,7 +334,107 @@ void TfrmPrincipal::listoConocimientos() {
     if (filas->rowCount() > 0) btnGuardar->setEnabled(true);
 }
 
-void TfrmPrincipal::btnGuardarClick(QObject* /*Sender*/) {}
+namespace {
+
+// Closes `cons` and gives it the statement `lineas`, one entry per line.
+void preparo(TVexQuery& cons, std::initializer_list<QString> lineas) {
+    cons.SetActive(false);
+    QStringList& sql = cons.SQL();
+    sql.clear();
+    for (const QString& linea : lineas) sql.append(linea);
+}
+
+// Opens the select in `cons`; the value of column "id" of its first row, or
+// nothing when it has no row.
+std::optional<std::int32_t> primerId(TVexQuery& cons) {
+    cons.SetActive(true);
+    if (cons.Eof()) return std::nullopt;
+    return cons.FieldByName(QStringLiteral("id")).AsInteger();
+}
+
+QString entero(std::int32_t valor) { return rtl::IntToStr(valor); }
+
+}  // namespace
+
+void TfrmPrincipal::btnGuardarClick(QObject* /*Sender*/) {
+    if (!iniciado_) return;
+    TVexQuery cons(*dbTalven);
+    const auto q = [&cons](const QString& texto) { return cons.StrQuoted(texto, true, true); };
+    const std::int32_t total = conocimientos->Count();
+    for (std::int32_t i = 0; i < total; ++i) {
+        TConocimiento& c = conocimientos->get_item(i);
+        muestroItem(c.numero);
+        c.manif = ComboCodigo(cmbManifiesto);
+
+        const auto buscoConocimiento = [&] {
+            preparo(cons, {QStringLiteral("select id from conocimientos where numero = ") + q(c.numero) +
+                           QStringLiteral(" and manifiesto = ") + entero(c.manif)});
+            return primerId(cons);
+        };
+        std::optional<std::int32_t> id = buscoConocimiento();
+        if (!id) {
+            preparo(cons, {QStringLiteral("insert into conocimientos (manifiesto, numero)"), QStringLiteral("values("),
+                           entero(c.manif) + u',', q(c.numero) + u')'});
+            cons.ExecSQL();
+            id = buscoConocimiento();
+            // Updating whatever row `id` held before would overwrite another waybill.
+            if (!id)
+                throw rtl::Exception(QStringLiteral("No se encontró el conocimiento %1 del manifiesto %2 después de "
+                                                    "insertarlo en la tabla conocimientos; el proceso se detuvo.")
+                                         .arg(c.numero, entero(c.manif)));
+        }
+        c.id = *id;
+
+        const QString tipo = c.numero == c.master ? QStringLiteral("MASTER") : QStringLiteral("HOUSE");
+        preparo(cons, {QStringLiteral("update conocimientos set"),
+                       QStringLiteral("master = ") + q(c.master) + u',',
+                       QStringLiteral("tipo = ") + q(tipo) + u',',
+                       QStringLiteral("nombrecons = ") + q(c.consignatario) + u',',
+                       QStringLiteral("idconsignatario = ") + entero(c.idconsignatario) + u',',
+                       QStringLiteral("embarcador = ") + q(c.remitente) + u',',
+                       QStringLiteral("notifyTo = ") + q(c.notificar) + u',',
+                       QStringLiteral("pago_carga = ") + q(c.pago) + u',',
+                       QStringLiteral("estado = ") + entero(c.estado) + u',',
+                       QStringLiteral("numerodna = ") + entero(c.numerodna) + u',',
+                       QStringLiteral("embarque = ") + q(c.embarque) + u',',
+                       QStringLiteral("destino = ") + q(c.destino) + u',',
+                       QStringLiteral("descarga = ") + q(c.destino) + u',',
+                       QStringLiteral("PaisOrigenConsig = ") + entero(c.paisDestinatario) + u',',
+                       QStringLiteral("operacion = ") + q(c.operacion),
+                       QStringLiteral("where id = ") + entero(c.id)});
+        cons.ExecSQL();
+
+        const auto buscoLinea = [&] {
+            preparo(cons, {QStringLiteral("select id from lineas where conocimiento = ") + entero(c.id) +
+                           QStringLiteral(" and numero = 1")});
+            return primerId(cons);
+        };
+        std::optional<std::int32_t> lineaId = buscoLinea();
+        if (!lineaId) {
+            preparo(cons, {QStringLiteral("insert into lineas (conocimiento, numero)"), QStringLiteral("values("),
+                           entero(c.id) + u',', QStringLiteral("1)")});
+            cons.ExecSQL();
+            lineaId = buscoLinea();
+            if (!lineaId)
+                throw rtl::Exception(QStringLiteral("No se encontró la línea 1 del conocimiento %1 después de "
+                                                    "insertarla en la tabla lineas; el proceso se detuvo.")
+                                         .arg(c.numero));
+        }
+        c.lineaId = *lineaId;
+
+        preparo(cons, {QStringLiteral("update lineas set "),
+                       QStringLiteral("tipobulto = ") + q(c.tipoBultos) + u',',
+                       QStringLiteral("totalbulto = ") + rtl::FloatToStrSql(c.bultos) + u',',
+                       QStringLiteral("pesobruto = ") + rtl::FloatToStrSql(c.peso) + u',',
+                       QStringLiteral("estado = ") + entero(c.estado) + u',',
+                       QStringLiteral("operacion = ") + q(c.operacion) + u',',
+                       QStringLiteral("volumen = ") + FloatStr(c.volumen) + u',',
+                       QStringLiteral("descripcion = ") + q(c.descripcion),
+                       QStringLiteral("where id = ") + entero(c.lineaId)});
+        cons.ExecSQL();
+    }
+    vcl::ShowMessage(QStringLiteral("¡Proceso finalizado"));
+}
 
 void TfrmPrincipal::muestroItem(const QString& numConoc) {
     const int n = filas->rowCount();

@@ -86,6 +86,12 @@ public:
     ReportModel* filas = nullptr;
     std::unique_ptr<__config> _config;
 
+    // The data-source name the command line asks for: the last argument whose
+    // first field (split at "=", letters a-z upper-cased) is "/ALIAS" gives
+    // its second field; TALVEN without one. The scan stops at the first empty
+    // argument; argumentos[0] is the program's path.
+    static QString aliasDeLineaDeComandos(const QStringList& argumentos);
+
 private:
     void crearControles();
     // Runs `handler` under the default handler.
@@ -94,4 +100,5 @@ private:
     QStringList argumentos_;
     bool conectado_ = false;
     bool iniciado_ = false;
+    bool terminar_ = false;
 };
