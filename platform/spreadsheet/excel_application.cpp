@@ -1,0 +1,72 @@
+#include "platform/spreadsheet/excel_application.h"
+
+#include "platform/spreadsheet/workbook_reader.h"
+
+namespace ole {
+
+struct WorkbookState {
+    xl::WorkbookData data;
+    QString fileName;
+    bool closed = false;
+};
+
+namespace {
+
+void requireOpen(const WorkbookState& state) {
+    if (state.closed)
+        throw EOleError(QStringLiteral("El libro \"%1\" ya está cerrado").arg(state.fileName));
+}
+
+}  // namespace
+
+Worksheet::Worksheet(std::shared_ptr<const WorkbookState> state) : state_(std::move(state)) {}
+
+Variant Worksheet::Cells(int row, int column) const {
+    requireOpen(*state_);
+    if (row < 1 || row > xl::kMaxRows || column < 1 || column > xl::kMaxColumns)
+        throw EOleError(QStringLiteral("La celda de la fila %1, columna %2 no existe en una hoja").arg(row).arg(column));
+    const xl::Cell* cell = state_->data.firstWorksheet.find(row, column);
+    return cell != nullptr ? Variant::fromCell(*cell) : Variant();
+}
+
+Workbook::Workbook(std::shared_ptr<const WorkbookState> state) : state_(std::move(state)) {}
+
+std::shared_ptr<Worksheet> Workbook::Worksheets(int index) const {
+    requireOpen(*state_);
+    if (index != 1)
+        throw EOleError(QStringLiteral("La hoja %1 del libro \"%2\" no está disponible; solo se lee la primera")
+                            .arg(index)
+                            .arg(state_->fileName));
+    return std::make_shared<Worksheet>(state_);
+}
+
+void WorkbookCollection::open(const QString& fileName) {
+    auto state = std::make_shared<WorkbookState>();
+    state->data = xl::readWorkbookFile(fileName);
+    state->fileName = fileName;
+    open_.push_back(std::move(state));
+}
+
+std::shared_ptr<Workbook> WorkbookCollection::item(int index) const {
+    if (index < 1 || index > count())
+        throw EOleError(open_.empty() ? QStringLiteral("No hay ningún libro abierto")
+                                      : QStringLiteral("No hay un libro número %1 abierto").arg(index));
+    return std::make_shared<Workbook>(open_[static_cast<std::size_t>(index - 1)]);
+}
+
+void WorkbookCollection::close() {
+    for (auto& state : open_) state->closed = true;
+    open_.clear();
+}
+
+WorkbookCollection::~WorkbookCollection() { close(); }
+
+ExcelApplication::ExcelApplication() : workbooks_(std::make_shared<WorkbookCollection>()) {}
+
+std::shared_ptr<ExcelApplication> CreateOleObject(const QString& progId) {
+    if (progId.compare(QStringLiteral("Excel.Application"), Qt::CaseInsensitive) != 0)
+        throw EOleError(QStringLiteral("No hay ningún servidor de automatización registrado como \"%1\"").arg(progId));
+    return std::make_shared<ExcelApplication>();
+}
+
+}  // namespace ole

@@ -1,0 +1,42 @@
+// The .xlsx / .xlsm reader: the tab list and the cells of the first worksheet.
+//
+// The workbook part is found through the package relationships, its tabs
+// through workbook.xml and its relationships (never a fixed path), and the
+// first worksheet in tab order is streamed through expat. Values: shared
+// strings, inline strings and formula strings (rich-text runs joined,
+// phonetic runs left out, _xHHHH_ escapes decoded), numbers, booleans,
+// error values, ISO dates (t="d"); a number whose cell format is a date or
+// time format (built-in or custom) becomes a date-time, in the 1900 or the
+// 1904 date system (see serialToDateTime); under an elapsed-time format
+// ("[hh]:mm") the number is a duration and becomes a date-time of that many
+// days, unshifted; formulas give their cached value (none: an empty cell).
+//
+// Limits (hostile input): each part at most 128 MiB inflated, all parts read
+// at most 256 MiB, no part inflating more than 200:1 past its first 4 MiB
+// (see ZipLimits), XML nested at most 256 deep with no document type
+// declaration (see XmlStream), cell references within XFD1048576.
+// Binary workbooks (.xlsb) and OpenDocument spreadsheets (.ods) are refused
+// with their own message.
+#pragma once
+
+#include "platform/spreadsheet/cells.h"
+#include "platform/spreadsheet/zip_archive.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace xl {
+
+// Reads the zip package in `bytes`. Throws ReadError, whose message names
+// `fileName`, for anything that is not a readable workbook of this kind.
+WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
+
+// The date-time a cell serial stands for, as a day number from 30 December
+// 1899. In the 1900 system serials from 61 on are the same day number; those
+// below 60 sit one day off because that system counts a 29 February 1900
+// that never was (serial 60 itself is taken as 28 February), and serials
+// below 1 are times of day that stay as they are. In the 1904 system serial 0
+// is 1 January 1904, so every serial moves by 1462 days.
+double serialToDateTime(double serial, bool date1904);
+
+}  // namespace xl

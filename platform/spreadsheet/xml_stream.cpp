@@ -1,0 +1,117 @@
+#include "platform/spreadsheet/xml_stream.h"
+
+#include "platform/spreadsheet/zip_archive.h"
+
+// Debian builds expat with DTD support (and with it the amplification guard);
+// its header only declares those calls when told so.
+#ifndef XML_DTD
+#define XML_DTD
+#endif
+#include <expat.h>
+
+#include <cstring>
+#include <limits>
+
+namespace xl {
+
+const char* localName(const char* name) {
+    const char* colon = std::strrchr(name, ':');
+    return colon != nullptr ? colon + 1 : name;
+}
+
+const char* attribute(const char** attributes, const char* name) {
+    for (const char** a = attributes; *a != nullptr; a += 2)
+        if (std::strcmp(localName(a[0]), name) == 0) return a[1];
+    return nullptr;
+}
+
+XmlStream::XmlStream(XmlHandler& handler, const QString& fileName, const std::string& partName)
+    : handler_(handler), fileName_(fileName), partName_(partName) {
+    parser_ = XML_ParserCreate("UTF-8");
+    if (parser_ == nullptr) throw ReadError(readFailure(fileName_, QStringLiteral("no hay memoria suficiente")));
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &XmlStream::onStart, &XmlStream::onEnd);
+    XML_SetCharacterDataHandler(parser_, &XmlStream::onText);
+    XML_SetStartDoctypeDeclHandler(parser_, &XmlStream::onDoctype);
+    // Never fetch or expand anything external, and keep the amplification guard
+    // tight even though the document type declaration is refused anyway.
+    XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser_, 20.0f);
+    XML_SetBillionLaughsAttackProtectionActivationThreshold(parser_, 1u << 20);
+}
+
+XmlStream::~XmlStream() { XML_ParserFree(parser_); }
+
+void XmlStream::stop(std::exception_ptr error) {
+    if (!error_) error_ = std::move(error);
+    XML_StopParser(parser_, XML_FALSE);
+}
+
+void XmlStream::onStart(void* p, const char* name, const char** attributes) {
+    auto* self = static_cast<XmlStream*>(p);
+    if (self->error_) return;
+    if (++self->depth_ > kMaxXmlDepth) {
+        self->stop(std::make_exception_ptr(ReadError(readFailure(
+            self->fileName_, QStringLiteral("la parte «%1» anida elementos a más de %2 niveles")
+                                 .arg(QString::fromStdString(self->partName_))
+                                 .arg(kMaxXmlDepth)))));
+        return;
+    }
+    try {
+        self->handler_.startElement(localName(name), attributes);
+    } catch (...) {
+        self->stop(std::current_exception());
+    }
+}
+
+void XmlStream::onEnd(void* p, const char* name) {
+    auto* self = static_cast<XmlStream*>(p);
+    if (self->error_) return;
+    --self->depth_;
+    try {
+        self->handler_.endElement(localName(name));
+    } catch (...) {
+        self->stop(std::current_exception());
+    }
+}
+
+void XmlStream::onText(void* p, const char* data, int size) {
+    auto* self = static_cast<XmlStream*>(p);
+    if (self->error_) return;
+    try {
+        self->handler_.characters(data, size);
+    } catch (...) {
+        self->stop(std::current_exception());
+    }
+}
+
+void XmlStream::onDoctype(void* p, const char*, const char*, const char*, int) {
+    auto* self = static_cast<XmlStream*>(p);
+    self->stop(std::make_exception_ptr(ReadError(readFailure(
+        self->fileName_, QStringLiteral("la parte «%1» contiene una declaración de tipo de documento, que un libro de Excel no usa; el archivo está manipulado")
+                             .arg(QString::fromStdString(self->partName_))))));
+}
+
+void XmlStream::check(int status) {
+    if (error_) std::rethrow_exception(error_);
+    if (status == XML_STATUS_ERROR) {
+        throw ReadError(readFailure(fileName_, QStringLiteral("la parte «%1» no es XML válido (línea %2, columna %3); el archivo está dañado")
+                                                   .arg(QString::fromStdString(partName_))
+                                                   .arg(XML_GetCurrentLineNumber(parser_))
+                                                   .arg(XML_GetCurrentColumnNumber(parser_) + 1)));
+    }
+}
+
+void XmlStream::feed(const char* data, std::size_t size) {
+    constexpr std::size_t step = static_cast<std::size_t>(std::numeric_limits<int>::max() / 2);
+    while (size > 0) {
+        const std::size_t n = size < step ? size : step;
+        check(XML_Parse(parser_, data, static_cast<int>(n), XML_FALSE));
+        data += n;
+        size -= n;
+    }
+}
+
+void XmlStream::finish() { check(XML_Parse(parser_, "", 0, XML_TRUE)); }
+
+}  // namespace xl

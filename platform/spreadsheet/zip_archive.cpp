@@ -1,0 +1,125 @@
+#include "platform/spreadsheet/zip_archive.h"
+
+#include <zip.h>
+
+#include <array>
+#include <memory>
+
+namespace xl {
+
+QString readFailure(const QString& fileName, const QString& what) {
+    return QStringLiteral("No se puede leer el archivo \"%1\": %2.").arg(fileName, what);
+}
+
+namespace {
+
+const QString kDamaged = QStringLiteral("el archivo está dañado o incompleto");
+
+struct ErrorGuard {
+    zip_error_t error;
+    ErrorGuard() { zip_error_init(&error); }
+    ~ErrorGuard() { zip_error_fini(&error); }
+    ErrorGuard(const ErrorGuard&) = delete;
+    ErrorGuard& operator=(const ErrorGuard&) = delete;
+};
+
+struct FileCloser {
+    void operator()(zip_file_t* f) const noexcept { zip_fclose(f); }
+};
+
+QString partName(const std::string& name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
+
+}  // namespace
+
+ZipArchive::ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimits limits)
+    : fileName_(fileName), limits_(limits) {
+    ErrorGuard err;
+    zip_source_t* src = zip_source_buffer_create(bytes.constData(), static_cast<zip_uint64_t>(bytes.size()), 0, &err.error);
+    if (src == nullptr) fail(kDamaged);
+    // No ZIP_CHECKCONS: it refuses streamed entries (data descriptors) that
+    // Apache POI and others write; libzip bounds-checks every read anyway.
+    archive_ = zip_open_from_source(src, ZIP_RDONLY, &err.error);
+    if (archive_ == nullptr) {
+        zip_source_free(src);
+        fail(kDamaged);
+    }
+}
+
+ZipArchive::~ZipArchive() {
+    if (archive_ != nullptr) zip_discard(archive_);
+}
+
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept
+    : archive_(other.archive_), fileName_(std::move(other.fileName_)), limits_(other.limits_),
+      totalRead_(other.totalRead_) {
+    other.archive_ = nullptr;
+}
+
+void ZipArchive::fail(const QString& what) const { throw ReadError(readFailure(fileName_, what)); }
+
+bool ZipArchive::contains(const std::string& name) const {
+    return zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE) >= 0;
+}
+
+void ZipArchive::read(const std::string& name, const Sink& sink) {
+    const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+    if (index < 0)
+        fail(QStringLiteral("falta la parte «%1»; el archivo está dañado o no es un libro de Excel").arg(partName(name)));
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0) fail(kDamaged);
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE)
+        fail(QStringLiteral("está protegido con contraseña; quite la contraseña y vuelva a guardarlo"));
+    const auto tooLarge = [&] {
+        fail(QStringLiteral("la parte «%1» ocupa más de %2 MiB al descomprimirla; el archivo es demasiado grande o está manipulado")
+                 .arg(partName(name))
+                 .arg(limits_.maxPartBytes >> 20));
+    };
+    const auto tooDense = [&] {
+        fail(QStringLiteral("la parte «%1» se descomprime en una proporción anómala (más de %2 a 1), propia de un archivo manipulado")
+                 .arg(partName(name))
+                 .arg(limits_.maxRatio));
+    };
+    const auto tooMuch = [&] {
+        fail(QStringLiteral("sus partes ocupan más de %1 MiB al descomprimirlas; el archivo es demasiado grande o está manipulado")
+                 .arg(limits_.maxTotalBytes >> 20));
+    };
+    const std::uint64_t compressed = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+    const auto ratioBroken = [&](std::uint64_t inflated) {
+        return inflated > limits_.ratioGraceBytes && inflated / (compressed == 0 ? 1 : compressed) >= limits_.maxRatio;
+    };
+    if (st.valid & ZIP_STAT_SIZE) {
+        if (st.size > limits_.maxPartBytes) tooLarge();
+        if (ratioBroken(st.size)) tooDense();
+        if (totalRead_ + st.size > limits_.maxTotalBytes) tooMuch();
+    }
+
+    std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0));
+    if (!file) {
+        const int code = zip_error_code_zip(zip_get_error(archive_));
+        if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP)
+            fail(QStringLiteral("está protegido con contraseña; quite la contraseña y vuelva a guardarlo"));
+        fail(kDamaged);
+    }
+    std::array<char, 64 * 1024> buffer;
+    std::uint64_t inflated = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
+        if (n < 0) fail(kDamaged);
+        if (n == 0) break;
+        inflated += static_cast<std::uint64_t>(n);
+        totalRead_ += static_cast<std::uint64_t>(n);
+        if (inflated > limits_.maxPartBytes) tooLarge();
+        if (ratioBroken(inflated)) tooDense();
+        if (totalRead_ > limits_.maxTotalBytes) tooMuch();
+        sink(buffer.data(), static_cast<std::size_t>(n));
+    }
+}
+
+std::string ZipArchive::readAll(const std::string& name) {
+    std::string out;
+    read(name, [&out](const char* data, std::size_t size) { out.append(data, size); });
+    return out;
+}
+
+}  // namespace xl

@@ -1,0 +1,74 @@
+// Bounded reading of the parts of a zip package held in memory (libzip).
+//
+// The xlsx reader opens a workbook's bytes with ZipArchive and streams each
+// part it needs through a sink, never holding a whole part. Every part is
+// read under the limits of ZipLimits, checked against both the sizes the
+// archive declares and the bytes actually inflated, so a zip bomb or a lying
+// header is refused with a ReadError instead of filling memory.
+#pragma once
+
+#include "platform/spreadsheet/cells.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct zip;
+
+namespace xl {
+
+struct ZipLimits {
+    // Largest inflated size of one part.
+    std::uint64_t maxPartBytes = 128ull << 20;
+    // Largest inflated size of all parts read from one archive together.
+    std::uint64_t maxTotalBytes = 256ull << 20;
+    // A part inflating to more than ratioGraceBytes may not inflate to more
+    // than maxRatio times its compressed size (deflate reaches ~1000:1 on
+    // crafted data; real worksheets stay far below 100:1).
+    std::uint64_t ratioGraceBytes = 4ull << 20;
+    std::uint64_t maxRatio = 200;
+};
+
+class ZipArchive {
+public:
+    // Opens the archive in `bytes`, which must outlive this object.
+    // Throws ReadError (naming `fileName`) when the bytes are no readable zip.
+    ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
+    ~ZipArchive();
+    ZipArchive(ZipArchive&& other) noexcept;
+    ZipArchive& operator=(ZipArchive&&) = delete;
+    ZipArchive(const ZipArchive&) = delete;
+    ZipArchive& operator=(const ZipArchive&) = delete;
+
+    // Whether a part of that name exists (names compare without regard to
+    // case, as package part names do).
+    bool contains(const std::string& name) const;
+
+    // Streams the inflated bytes of part `name` to `sink` in chunks.
+    // Throws ReadError when the part is missing, encrypted, corrupt, or
+    // breaks a limit; whatever `sink` throws passes through.
+    using Sink = std::function<void(const char* data, std::size_t size)>;
+    void read(const std::string& name, const Sink& sink);
+
+    // The whole inflated part (for small parts), under the same limits.
+    std::string readAll(const std::string& name);
+
+    const QString& fileName() const { return fileName_; }
+
+private:
+    [[noreturn]] void fail(const QString& what) const;
+
+    zip* archive_ = nullptr;
+    QString fileName_;
+    ZipLimits limits_;
+    std::uint64_t totalRead_ = 0;
+};
+
+// "No se puede leer el archivo "<fileName>": <what>." — the one form of every
+// reading failure, so each message names the file and says what is wrong.
+QString readFailure(const QString& fileName, const QString& what);
+
+}  // namespace xl

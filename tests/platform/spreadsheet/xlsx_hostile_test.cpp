@@ -1,0 +1,202 @@
+// Crafted packages: what the reader accepts at the edges, and what it refuses
+// (with which message) when a file is malformed or built to exhaust memory.
+#include "platform/spreadsheet/xlsx_reader.h"
+
+#include "cell_expect.h"
+#include "platform/runtime/datetime.h"
+#include "zip_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using xl::CellKind;
+using xltest::makeXlsx;
+using xltest::sheet;
+
+const QString kName = QStringLiteral("/tmp/guias.xlsx");
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::string sst(const std::string& items) {
+    return "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + items + "</sst>";
+}
+
+TEST(XlsxEdges, CellsAndRowsWithoutReferencesFollowTheirNeighbours) {
+    const auto wb = xl::readXlsx(makeXlsx(sheet("<row><c><v>1</v></c><c><v>2</v></c></row>"
+                                                "<row r=\"5\"><c r=\"C5\"><v>3</v></c><c><v>4</v></c></row>"
+                                                "<row><c t=\"inlineStr\"><is><t>x</t></is></c></row>")),
+                                 kName);
+    xltest::expectCells(wb.firstWorksheet, {{"A1", CellKind::Number, 1},
+                                            {"B1", CellKind::Number, 2},
+                                            {"C5", CellKind::Number, 3},
+                                            {"D5", CellKind::Number, 4},
+                                            {"A6", CellKind::Text, 0, u"x"},
+                                            {"A2", CellKind::Empty}});
+}
+
+TEST(XlsxEdges, LastCellOfTheGridIsAccepted) {
+    const auto wb = xl::readXlsx(makeXlsx(sheet("<row r=\"1048576\"><c r=\"XFD1048576\"><v>7</v></c></row>")), kName);
+    xltest::expectCells(wb.firstWorksheet, {{"XFD1048576", CellKind::Number, 7}});
+}
+
+TEST(XlsxEdges, StringDetails) {
+    // Phonetic runs are not part of the text; _xHHHH_ escapes are characters;
+    // an empty formula result is an (empty) text, a formula never calculated no cell.
+    const auto wb = xl::readXlsx(
+        makeXlsx(sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                       "<c r=\"C1\" t=\"str\"><f>\"\"</f><v></v></c><c r=\"D1\"><f>1+1</f></c>"
+                       "<c r=\"E1\" t=\"d\"><v>2024-03-15T06:00:00Z</v></c></row>"),
+                 {{"xl/sharedStrings.xml",
+                   sst("<si><r><t>東</t></r><r><t>京</t></r><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh></si>"
+                       "<si><t>línea 1_x000D_\nlínea 2 _x00ZZ_</t></si>")}}),
+        kName);
+    xltest::expectCells(wb.firstWorksheet, {{"A1", CellKind::Text, 0, u"東京"},
+                                            {"B1", CellKind::Text, 0, u"línea 1\r\nlínea 2 _x00ZZ_"},
+                                            {"C1", CellKind::Text, 0, u""},
+                                            {"D1", CellKind::Empty},
+                                            {"E1", CellKind::DateTime, rtl::EncodeDate(2024, 3, 15) + 0.25}});
+}
+
+TEST(XlsxEdges, PrefixedNamesAndCustomFormatOverridingABuiltinId) {
+    // A custom code reuses id 14 (built-in date) for a plain number, and id 60
+    // (not a built-in) for a date: the file's own codes decide.
+    const std::string styles =
+        "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><numFmts>"
+        "<numFmt numFmtId=\"14\" formatCode=\"0.00\"/><numFmt numFmtId=\"60\" formatCode=\"yyyy-mm-dd\"/></numFmts>"
+        "<cellStyleXfs><xf numFmtId=\"22\"/></cellStyleXfs>"
+        "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"60\"/><xf numFmtId=\"22\"/></cellXfs></styleSheet>";
+    const std::string prefixed =
+        "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:sheetData>"
+        "<x:row r=\"1\"><x:c r=\"A1\" s=\"1\"><x:v>45366</x:v></x:c><x:c r=\"B1\" s=\"2\"><x:v>45366</x:v></x:c>"
+        "<x:c r=\"C1\" s=\"3\"><x:v>45366.5</x:v></x:c><x:c r=\"D1\" s=\"99\"><x:v>1</x:v></x:c></x:row>"
+        "</x:sheetData></x:worksheet>";
+    const auto wb = xl::readXlsx(makeXlsx(prefixed, {{"xl/styles.xml", styles}}), kName);
+    xltest::expectCells(wb.firstWorksheet, {{"A1", CellKind::Number, 45366},
+                                            {"B1", CellKind::DateTime, 45366},
+                                            {"C1", CellKind::DateTime, 45366.5},
+                                            {"D1", CellKind::Number, 1}});
+}
+
+TEST(XlsxEdges, Date1904WrittenAsTrue) {
+    const std::string styles =
+        "<styleSheet><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>";
+    const auto wb = xl::readXlsx(makeXlsx(sheet("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c></row>"),
+                                          {{"xl/styles.xml", styles}}, "date1904=\"true\""),
+                                 kName);
+    xltest::expectCells(wb.firstWorksheet, {{"A1", CellKind::DateTime, rtl::EncodeDate(1904, 1, 2)}});
+}
+
+struct Refusal {
+    const char* name;
+    QByteArray bytes;
+    const char16_t* messagePart;
+    xl::ZipLimits limits = {};
+};
+
+void expectRefused(const Refusal& r) {
+    SCOPED_TRACE(r.name);
+    try {
+        xl::readXlsx(r.bytes, kName, r.limits);
+        ADD_FAILURE() << "read without complaint";
+    } catch (const xl::ReadError& e) {
+        EXPECT_TRUE(e.message().contains(kName)) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QString::fromUtf16(r.messagePart))) << e.message().toStdString();
+    }
+}
+
+TEST(XlsxRefusals, MalformedCells) {
+    const std::string sharedOne = sst("<si><t>a</t></si>");
+    const Refusal cases[] = {
+        {"column past XFD", makeXlsx(sheet("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>")), u"«XFE1»"},
+        {"row past 1048576", makeXlsx(sheet("<row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row>")), u"fuera de los límites"},
+        {"huge column letters", makeXlsx(sheet("<row><c r=\"ZZZZZZZZZZZZ1\"><v>1</v></c></row>")), u"fuera de los límites"},
+        {"huge row digits", makeXlsx(sheet("<row><c r=\"A99999999999999999999999\"><v>1</v></c></row>")), u"fuera de los límites"},
+        {"row element past the edge", makeXlsx(sheet("<row r=\"1048577\"><c><v>1</v></c></row>")), u"fuera de los límites"},
+        {"row zero", makeXlsx(sheet("<row r=\"0\"><c><v>1</v></c></row>")), u"fuera de los límites"},
+        {"cell without reference past XFD", makeXlsx(sheet("<row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c><v>2</v></c></row>")), u"XFD"},
+        {"reference without row", makeXlsx(sheet("<row><c r=\"AB\"><v>1</v></c></row>")), u"no es válida"},
+        {"reference without column", makeXlsx(sheet("<row><c r=\"12\"><v>1</v></c></row>")), u"no es válida"},
+        {"number that is none", makeXlsx(sheet("<row><c r=\"B2\"><v>12,5</v></c></row>")), u"B2"},
+        {"infinite number", makeXlsx(sheet("<row><c r=\"B2\"><v>1e999</v></c></row>")), u"número no válido"},
+        {"shared string out of range", makeXlsx(sheet("<row><c r=\"A1\" t=\"s\"><v>1</v></c></row>"), {{"xl/sharedStrings.xml", sharedOne}}), u"texto compartido"},
+        {"shared string negative", makeXlsx(sheet("<row><c r=\"A1\" t=\"s\"><v>-1</v></c></row>"), {{"xl/sharedStrings.xml", sharedOne}}), u"texto compartido"},
+        {"shared string without table", makeXlsx(sheet("<row><c r=\"A1\" t=\"s\"><v>0</v></c></row>")), u"texto compartido"},
+        {"boolean that is none", makeXlsx(sheet("<row><c r=\"A1\" t=\"b\"><v>2</v></c></row>")), u"valor lógico"},
+        {"ISO date that is none", makeXlsx(sheet("<row><c r=\"A1\" t=\"d\"><v>2024-02-30</v></c></row>")), u"fecha no válida"},
+        {"unknown cell type", makeXlsx(sheet("<row><c r=\"A1\" t=\"zz\"><v>1</v></c></row>")), u"tipo desconocido"},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+}
+
+TEST(XlsxRefusals, HostileXml) {
+    const std::string laughs =
+        "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">"
+        "<!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">"
+        "<!ENTITY lol3 \"&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;&lol2;\">]>"
+        "<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>&lol3;</t></is></c></row></sheetData></worksheet>";
+    const std::string external =
+        "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+        "<worksheet><sheetData><row><c t=\"inlineStr\"><is><t>&x;</t></is></c></row></sheetData></worksheet>";
+    const std::string deep = sheet("<row><c t=\"inlineStr\"><is>" + repeat("<r>", 400) + repeat("</r>", 400) + "</is></c></row>");
+    const Refusal cases[] = {
+        {"entity expansion", makeXlsx(laughs), u"declaración de tipo de documento"},
+        {"external entity", makeXlsx(external), u"declaración de tipo de documento"},
+        {"nesting without bound", makeXlsx(deep), u"anida elementos"},
+        {"truncated XML", makeXlsx(sheet("<row><c r=\"A1\"><v>1</v></c></row>").substr(0, 120)), u"no es XML válido"},
+        {"unknown entity", makeXlsx(sheet("<row><c t=\"inlineStr\"><is><t>&nbsp;</t></is></c></row>")), u"no es XML válido"},
+        {"DTD in the workbook part",
+         xltest::makeZip({{"xl/workbook.xml", "<!DOCTYPE a []><workbook/>"}}), u"declaración de tipo de documento"},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+}
+
+TEST(XlsxRefusals, SizeLimitsAndZipBombs) {
+    // One megabyte of blanks deflates to about a kilobyte: far past 200:1.
+    const std::string padded = sheet("<row><c r=\"A1\"><v>1</v></c></row>" + std::string(1 << 20, ' '));
+    xl::ZipLimits smallPart;
+    smallPart.maxPartBytes = 64 << 10;
+    xl::ZipLimits tightRatio;
+    tightRatio.ratioGraceBytes = 64 << 10;
+    xl::ZipLimits smallTotal;
+    smallTotal.maxTotalBytes = 512 << 10;
+    const Refusal cases[] = {
+        {"part larger than the limit", makeXlsx(padded), u"ocupa más de", smallPart},
+        {"compression ratio of a bomb", makeXlsx(padded), u"proporción anómala", tightRatio},
+        {"parts together larger than the limit", makeXlsx(padded), u"sus partes ocupan más de", smallTotal},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+    // The same file under the default limits is an ordinary (if padded) sheet.
+    const auto wb = xl::readXlsx(makeXlsx(padded), kName);
+    xltest::expectCells(wb.firstWorksheet, {{"A1", CellKind::Number, 1}});
+}
+
+TEST(XlsxRefusals, PackagesThatAreNoWorkbook) {
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    const Refusal cases[] = {
+        {"not a zip at all", QByteArray("PK\x03\x04 but then nothing"), u"dañado"},
+        {"zip cut short", xltest::makeXlsx(sheet("")).left(300), u"dañado"},
+        {"no workbook part", xltest::makeZip({{"hola.txt", "hola"}}), u"falta la parte «xl/workbook.xml»"},
+        {"ods", xltest::makeZip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", "<a/>"}}), u".ods"},
+        {"xlsb", xltest::makeZip({{"xl/workbook.bin", "\x83\x01"}}), u".xlsb"},
+        {"only a chart sheet",
+         xltest::makeZip({{"xl/workbook.xml", "<workbook xmlns:r=\"r\"><sheets><sheet name=\"G\" r:id=\"rId1\"/></sheets></workbook>"},
+                          {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"" + rel +
+                                                             "chartsheet\" Target=\"chartsheets/sheet1.xml\"/></Relationships>"}}),
+         u"ninguna hoja de cálculo"},
+        {"worksheet relationship to a missing part",
+         xltest::makeZip({{"xl/workbook.xml", "<workbook xmlns:r=\"r\"><sheets><sheet name=\"H\" r:id=\"rId1\"/></sheets></workbook>"},
+                          {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"rId1\" Type=\"" + rel +
+                                                             "worksheet\" Target=\"../../../etc/passwd\"/></Relationships>"}}),
+         u"falta la parte «etc/passwd»"},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+}
+
+}  // namespace
