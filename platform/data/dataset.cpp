@@ -70,11 +70,6 @@ void TDataSet::Next() {
 
 void TDataSet::First() {
     if (!active_) closedError();
-    if (rowsRead_ == 0) return;  // empty result
-    if (rowsRead_ == 1) {        // the current row is the first
-        eof_ = false;
-        return;
-    }
     if (canRewind()) {
         ahead_.clear();
         current_.clear();
@@ -82,6 +77,11 @@ void TDataSet::First() {
         sourceDone_ = false;
         rowsRead_ = 0;
         eof_ = !pull(current_);
+        return;
+    }
+    if (rowsRead_ == 0) return;  // empty result
+    if (rowsRead_ == 1) {        // the current row is the first
+        eof_ = false;
         return;
     }
     Close();

@@ -93,13 +93,19 @@ QString profileString(unsigned short mode, const QString& section, const QString
     QMutexLocker lock(&configMutex());
     const QByteArray s = section.toUtf8();
     const QByteArray k = key.toUtf8();
+    // unixODBC keeps answers for 20 s, keyed by file, mode, section, key and
+    // default value: a default never asked before always reads the file.
+    static quint64 calls = 0;
+    const QByteArray absent = "\x01" "absent-" + QByteArray::number(++calls);
     std::vector<char> buf(4096, 0);
     SQLSetConfigMode(mode);
-    const int n = SQLGetPrivateProfileString(s.constData(), k.constData(), "", buf.data(),
+    const int n = SQLGetPrivateProfileString(s.constData(), k.constData(), absent.constData(), buf.data(),
                                              static_cast<int>(buf.size()), file);
     SQLSetConfigMode(ODBC_BOTH_DSN);
     if (n <= 0) return QString();
-    return QString::fromUtf8(buf.data(), qstrnlen(buf.data(), buf.size())).trimmed();
+    const QByteArray value(buf.data(), static_cast<qsizetype>(qstrnlen(buf.data(), buf.size())));
+    if (value == absent) return QString();
+    return QString::fromUtf8(value).trimmed();
 }
 
 DriverProbe probeConnectionString(const QString& connectionString) {

@@ -1,0 +1,69 @@
+// A connection to a fresh database on one engine, for tests that must hold on
+// SQLite, PostgreSQL and MariaDB alike.
+#pragma once
+
+#include "platform/odbc/odbc.h"
+#include "tests/support/odbc_test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace vextest {
+
+enum class TestEngine { Sqlite, Postgres, MariaDb };
+
+inline std::string engineName(const testing::TestParamInfo<TestEngine>& info) {
+    switch (info.param) {
+    case TestEngine::Sqlite: return "SQLite";
+    case TestEngine::Postgres: return "PostgreSQL";
+    case TestEngine::MariaDb: return "MariaDB";
+    }
+    return "unknown";
+}
+
+// Data source "TESTDB" on a fresh database of the engine; `conn` open on it.
+class EngineTest : public testing::TestWithParam<TestEngine> {
+protected:
+    void SetUp() override {
+        switch (GetParam()) {
+        case TestEngine::Sqlite:
+            env_.addSqliteDsn(QStringLiteral("TESTDB"), env_.filePath(QStringLiteral("test.db")));
+            break;
+        case TestEngine::Postgres:
+            db_ = std::make_unique<ScratchDatabase>(Engine::Postgres);
+            env_.addPostgresDsn(QStringLiteral("TESTDB"), db_->name());
+            break;
+        case TestEngine::MariaDb:
+            db_ = std::make_unique<ScratchDatabase>(Engine::MariaDb);
+            env_.addMariaDbDsn(QStringLiteral("TESTDB"), db_->name());
+            break;
+        }
+        conn.open(connectionString());
+    }
+
+    static QString connectionString() {
+        return QStringLiteral("DSN=TESTDB;UID=%1;PWD=%2")
+            .arg(QString::fromUtf16(kServerUser), QString::fromUtf16(kServerPassword));
+    }
+
+    // Runs sql and returns the first column of the first row as text.
+    QString scalar(const QString& sql) {
+        odbc::Statement s(conn);
+        s.execDirect(sql);
+        EXPECT_TRUE(s.fetch()) << sql.toStdString();
+        return s.text(0);
+    }
+
+    void exec(const QString& sql) {
+        odbc::Statement s(conn);
+        s.execDirect(sql);
+    }
+
+    OdbcTestEnv env_;
+    std::unique_ptr<ScratchDatabase> db_;
+    odbc::Connection conn;
+};
+
+}  // namespace vextest
