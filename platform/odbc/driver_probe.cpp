@@ -108,19 +108,21 @@ QString profileString(unsigned short mode, const QString& section, const QString
     return QString::fromUtf8(value).trimmed();
 }
 
-DriverProbe probeConnectionString(const QString& connectionString) {
+ResolvedDriver resolveDriver(const QString& connectionString) {
     const auto keys = parseConnectionString(connectionString);
+    ResolvedDriver r;
     QString driver = keys.value(QStringLiteral("DRIVER"));
     if (driver.isEmpty()) {
         const QString dsn = keys.value(QStringLiteral("DSN"));
-        if (dsn.isEmpty()) return DriverProbe::Unknown;
+        if (dsn.isEmpty()) return r;
         // The driver manager looks in the user list first, then the system one.
         driver = profileString(ODBC_USER_DSN, dsn, QStringLiteral("Driver"), "odbc.ini");
         if (driver.isEmpty()) driver = profileString(ODBC_SYSTEM_DSN, dsn, QStringLiteral("Driver"), "odbc.ini");
+        r.viaDataSource = true;
     }
-    const QString path = libraryOf(driver);
-    if (path.isEmpty()) return DriverProbe::Unknown;
-    return inspectLibrary(path);
+    r.library = libraryOf(driver);
+    if (!r.library.isEmpty()) r.probe = inspectLibrary(r.library);
+    return r;
 }
 
 bool driverLibraryIsNarrow(const QString& driverFileName) {

@@ -13,11 +13,17 @@ namespace odbc {
 
 enum class DriverProbe { Wide, Narrow, Unknown };
 
-// The driver a connection string will reach (its DRIVER key, or the Driver
-// key of its DSN's section in the user list, then the system list), resolved
-// through odbcinst.ini to a library that is then inspected. Unknown when the
-// string names neither, or the library cannot be found or loaded.
-DriverProbe probeConnectionString(const QString& connectionString);
+// The driver a connection string will reach: its DRIVER key, or the Driver
+// key of its DSN's section in the user list, then the system list, resolved
+// through odbcinst.ini to a library path, and whether that library has W
+// entry points (Unknown when the string names neither, or the library
+// cannot be found or loaded). viaDataSource tells the library came from DSN.
+struct ResolvedDriver {
+    QString library;
+    DriverProbe probe = DriverProbe::Unknown;
+    bool viaDataSource = false;
+};
+ResolvedDriver resolveDriver(const QString& connectionString);
 
 // Whether the already loaded driver library whose file name is
 // driverFileName (SQL_DRIVER_NAME) lacks W entry points; false when no

@@ -54,6 +54,10 @@ QString stripNuls(QString s) {
     return s.trimmed();
 }
 
+// A driver's message as one line (PostgreSQL's span several, with the
+// statement's position on the later ones).
+QString oneLine(const QString& s) { return s.simplified(); }
+
 // Hides the values of password keys in a connection string shown in an error.
 QString redactConnectionString(const QString& cs) {
     QStringList parts;
@@ -160,7 +164,7 @@ Diagnostics readDiagnostics(SQLSMALLINT type, SQLHANDLE handle, bool narrow) {
             state = fromWide(st, 5);
             text = fromWide(msg.data(), static_cast<qsizetype>(msg.size()));
         }
-        text = stripNuls(text);
+        text = oneLine(stripNuls(text));
         state = stripNuls(state);
         if (rec == 1) {
             d.sqlState = state;
@@ -369,23 +373,25 @@ void Connection::open(const QString& connectionString) {
 
     // A driver without W entry points gets our UTF-8 through the A functions:
     // unixODBC would otherwise convert with the locale's character set.
-    const DriverProbe probe = probeConnectionString(connectionString);
+    const ResolvedDriver resolved = resolveDriver(connectionString);
+    const DriverProbe probe = resolved.probe;
     bool narrow = probe == DriverProbe::Narrow;
+    const QString& effective = connectionString;
 
     SQLRETURN rc;
     if (narrow) {
-        QByteArray in = connectionString.toUtf8();
+        QByteArray in = effective.toUtf8();
         std::vector<SQLCHAR> out(2048, 0);
         SQLSMALLINT outLen = 0;
         rc = SQLDriverConnectA(state_->dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
                                static_cast<SQLSMALLINT>(in.size()), out.data(),
                                static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
     } else {
-        auto in = toWide(connectionString);
+        auto in = toWide(effective);
         std::vector<SQLWCHAR> out(2048, 0);
         SQLSMALLINT outLen = 0;
         rc = SQLDriverConnectW(state_->dbc, nullptr, in.data(),
-                               static_cast<SQLSMALLINT>(connectionString.size()), out.data(),
+                               static_cast<SQLSMALLINT>(effective.size()), out.data(),
                                static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
     }
     if (!SQL_SUCCEEDED(rc)) {
@@ -800,20 +806,37 @@ QStringList Connection::tables(bool includeSynonyms) const {
     requireOpen(state_, op);
     auto s = makeStatement(state_);
     const QString types = includeSynonyms ? QStringLiteral("TABLE,VIEW,SYNONYM") : QStringLiteral("TABLE,VIEW");
+    // MySQL-family drivers list every database of the server unless given
+    // the current one as catalog.
+    QString catalog;
+    const QString dbms = state_->dbmsName.toLower();
+    if (dbms.contains(u"mysql") || dbms.contains(u"mariadb")) {
+        std::vector<SQLWCHAR> buf(512, 0);
+        SQLINTEGER len = 0;
+        check(SQLGetConnectAttrW(state_->dbc, SQL_ATTR_CURRENT_CATALOG, buf.data(),
+                                 static_cast<SQLINTEGER>(buf.size() * sizeof(SQLWCHAR)), &len),
+              SQL_HANDLE_DBC, state_->dbc, false, op);
+        catalog = fromWide(buf.data(), static_cast<qsizetype>(buf.size()));
+    }
     SQLRETURN rc;
     if (s->narrow) {
         QByteArray t = types.toUtf8();
-        rc = SQLTablesA(s->stmt, nullptr, 0, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(t.data()),
-                        static_cast<SQLSMALLINT>(t.size()));
+        QByteArray c = catalog.toUtf8();
+        rc = SQLTablesA(s->stmt, catalog.isEmpty() ? nullptr : reinterpret_cast<SQLCHAR*>(c.data()),
+                        static_cast<SQLSMALLINT>(c.size()), nullptr, 0, nullptr, 0,
+                        reinterpret_cast<SQLCHAR*>(t.data()), static_cast<SQLSMALLINT>(t.size()));
     } else {
         auto t = toWide(types);
-        rc = SQLTablesW(s->stmt, nullptr, 0, nullptr, 0, nullptr, 0, t.data(), static_cast<SQLSMALLINT>(types.size()));
+        auto c = toWide(catalog);
+        rc = SQLTablesW(s->stmt, catalog.isEmpty() ? nullptr : c.data(), static_cast<SQLSMALLINT>(catalog.size()),
+                        nullptr, 0, nullptr, 0, t.data(), static_cast<SQLSMALLINT>(types.size()));
     }
     check(rc, SQL_HANDLE_STMT, s->stmt, s->narrow, op);
     describe(*s);
     s->cursorOpen = true;
     QStringList names;
     if (s->columns.size() < 4) return names;
+    const bool sqlite = state_->dbmsName.compare(u"SQLite", Qt::CaseInsensitive) == 0;
     while (true) {
         SQLRETURN f = SQLFetch(s->stmt);
         if (f == SQL_NO_DATA) break;
@@ -823,7 +846,11 @@ QStringList Connection::tables(bool includeSynonyms) const {
         readText(*s, 4, type, op);
         // Drivers differ in how strictly they honour the type filter.
         const QString t = type.trimmed().toUpper();
-        if (t == u"TABLE" || t == u"VIEW" || (includeSynonyms && t == u"SYNONYM")) names << name;
+        if (t != u"TABLE" && t != u"VIEW" && !(includeSynonyms && t == u"SYNONYM")) continue;
+        // The SQLite3 driver reports SQLite's own tables (sqlite_sequence,
+        // sqlite_stat1) as ordinary ones.
+        if (sqlite && name.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)) continue;
+        names << name;
     }
     return names;
 }

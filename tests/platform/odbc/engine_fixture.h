@@ -23,29 +23,40 @@ inline std::string engineName(const testing::TestParamInfo<TestEngine>& info) {
     return "unknown";
 }
 
-// Data source "TESTDB" on a fresh database of the engine; `conn` open on it.
+// A data source on a fresh database of the engine; `conn` open on it. Each
+// engine has its own data-source name: unixODBC's driver manager remembers a
+// name's driver for a while within a process, out of reach of any reset.
 class EngineTest : public testing::TestWithParam<TestEngine> {
 protected:
     void SetUp() override {
         switch (GetParam()) {
         case TestEngine::Sqlite:
-            env_.addSqliteDsn(QStringLiteral("TESTDB"), env_.filePath(QStringLiteral("test.db")));
+            env_.addSqliteDsn(dsn(), env_.filePath(QStringLiteral("test.db")));
             break;
         case TestEngine::Postgres:
             db_ = std::make_unique<ScratchDatabase>(Engine::Postgres);
-            env_.addPostgresDsn(QStringLiteral("TESTDB"), db_->name());
+            env_.addPostgresDsn(dsn(), db_->name());
             break;
         case TestEngine::MariaDb:
             db_ = std::make_unique<ScratchDatabase>(Engine::MariaDb);
-            env_.addMariaDbDsn(QStringLiteral("TESTDB"), db_->name());
+            env_.addMariaDbDsn(dsn(), db_->name());
             break;
         }
         conn.open(connectionString());
     }
 
-    static QString connectionString() {
-        return QStringLiteral("DSN=TESTDB;UID=%1;PWD=%2")
-            .arg(QString::fromUtf16(kServerUser), QString::fromUtf16(kServerPassword));
+    QString dsn() const {
+        switch (GetParam()) {
+        case TestEngine::Sqlite: return QStringLiteral("TEST_SQLITE");
+        case TestEngine::Postgres: return QStringLiteral("TEST_PG");
+        case TestEngine::MariaDb: return QStringLiteral("TEST_MARIADB");
+        }
+        return QString();
+    }
+
+    QString connectionString() const {
+        return QStringLiteral("DSN=%1;UID=%2;PWD=%3")
+            .arg(dsn(), QString::fromUtf16(kServerUser), QString::fromUtf16(kServerPassword));
     }
 
     // Runs sql and returns the first column of the first row as text.

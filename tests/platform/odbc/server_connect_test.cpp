@@ -24,18 +24,20 @@ TEST(ServerConnect, RefusedLoginsCarryTheServersDiagnostics) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         OdbcTestEnv env;
+        // One name per driver: the driver manager remembers a name's driver.
+        const QString dsn = QStringLiteral("SRV_%1").arg(QString::fromLatin1(c.name));
         if (c.engine == Engine::Postgres)
-            env.addPostgresDsn(QStringLiteral("SRV"), QStringLiteral("postgres"));
+            env.addPostgresDsn(dsn, QStringLiteral("postgres"));
         else
-            env.addMariaDbDsn(QStringLiteral("SRV"), QStringLiteral("mysql"));
+            env.addMariaDbDsn(dsn, QStringLiteral("mysql"));
         odbc::Connection conn;
         try {
-            conn.open(QStringLiteral("DSN=SRV;") + login(QStringLiteral("wrong-secret")));
+            conn.open(QStringLiteral("DSN=%1;").arg(dsn) + login(QStringLiteral("wrong-secret")));
             FAIL() << "connected with a wrong password";
         } catch (const odbc::Error& e) {
             EXPECT_EQ(e.sqlState().size(), 5) << e.what();
             EXPECT_TRUE(e.driverMessage().contains(QString::fromUtf16(c.messagePart))) << e.what();
-            EXPECT_TRUE(e.message().contains(QStringLiteral("DSN=SRV"))) << "says what we were doing: " << e.what();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("DSN=") + dsn)) << "says what we were doing: " << e.what();
             EXPECT_FALSE(e.message().contains(QStringLiteral("wrong-secret"))) << "never shows the password: " << e.what();
             if (c.engine == Engine::MariaDb) {
                 EXPECT_EQ(e.nativeCode(), 1045) << e.what();
@@ -43,7 +45,7 @@ TEST(ServerConnect, RefusedLoginsCarryTheServersDiagnostics) {
         }
         EXPECT_FALSE(conn.isOpen());
         // The same handle connects once the password is right.
-        conn.open(QStringLiteral("DSN=SRV;") + login(QString::fromUtf16(kServerPassword)));
+        conn.open(QStringLiteral("DSN=%1;").arg(dsn) + login(QString::fromUtf16(kServerPassword)));
         EXPECT_TRUE(conn.isOpen());
         EXPECT_FALSE(conn.usesNarrowApi());
     }
