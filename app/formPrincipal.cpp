@@ -6,7 +6,7 @@
 #include "config/version.h"
 #include "database/DBobj.h"
 #include "database/VexQuery.h"
-#include "platform/spreadsheet/ole.h"
+#include "platform/spreadsheet/excel_application.h"
 #include "platform/dialogs/dialogs.h"
 #include "platform/runtime/exception.h"
 #include "platform/runtime/numbers.h"
@@ -261,10 +261,10 @@ void TfrmPrincipal::btnProcesarClick(QObject* /*Sender*/) {
         txtArchivo->setFocus();
         return;
     }
-    ole::Application excel = ole::CreateOleObject(QStringLiteral("Excel.Application"));
-    excel.setVisible(false);
+    const std::shared_ptr<ole::ExcelApplication> excel = ole::CreateOleObject(QStringLiteral("Excel.Application"));
+    excel->setVisible(false);
     try {
-        excel.Workbooks().open(archivo);
+        excel->Workbooks()->open(archivo);
     } catch (const std::exception& e) {
         error(QStringLiteral("Se genero un problema al cargar el archivo | Ayuda: ") + rtl::messageOf(e));
         return;
@@ -273,12 +273,12 @@ void TfrmPrincipal::btnProcesarClick(QObject* /*Sender*/) {
     btnGuardar->setEnabled(false);
     conocimientos->Clear();
     try {
-        ole::Worksheet Sheet = excel.Workbooks(1).Worksheets(1);
+        const std::shared_ptr<ole::Worksheet> Sheet = excel->Workbooks(1)->Worksheets(1);
         const auto texto = [&Sheet](std::int32_t fila, std::int32_t columna) {
-            return Sheet.Cells(fila, columna).toText();
+            return Sheet->Cells(fila, columna).toText();
         };
         const auto numero = [&Sheet](std::int32_t fila, std::int32_t columna) {
-            return Sheet.Cells(fila, columna).toNumber();
+            return Sheet->Cells(fila, columna).toNumber();
         };
         std::int32_t fila = 2;
         QString clave = texto(fila, 5);
@@ -307,7 +307,7 @@ void TfrmPrincipal::btnProcesarClick(QObject* /*Sender*/) {
     }
     listoConocimientos();
     btnProcesar->setEnabled(true);
-    excel.Workbooks().close();
+    excel->Workbooks()->close();
 }
 
 void TfrmPrincipal::doyIdConsignatario(const QString& nombre, std::int32_t& idCons) {

@@ -12,6 +12,11 @@ void TDataSet::SetActive(bool value) {
 
 void TDataSet::Open() {
     if (active_) return;
+    // Reset before doOpen: a client cursor reads every row ahead inside it.
+    ahead_.clear();
+    current_.clear();
+    sourceDone_ = false;
+    rowsRead_ = 0;
     TFieldDefs defs;
     doOpen(defs);
     fieldDefs_ = defs;
@@ -19,10 +24,6 @@ void TDataSet::Open() {
     for (int i = 0; i < fieldDefs_.Count(); ++i)
         fields.push_back(std::make_unique<TField>(*this, i, fieldDefs_[i]));
     fields_.reset(std::move(fields));
-    ahead_.clear();
-    current_.clear();
-    sourceDone_ = false;
-    rowsRead_ = 0;
     active_ = true;
     try {
         eof_ = !pull(current_);
