@@ -37,6 +37,9 @@ QLabel* etiqueta(QWidget* parent, const QString& caption, int left, int top, int
     auto* label = new QLabel(caption, parent);
     label->setGeometry(left, top, width, height);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Labels size themselves to their caption from where they stand, so a
+    // wider font than the form's never cuts them.
+    label->resize(label->sizeHint().expandedTo(QSize(width, height)));
     return label;
 }
 

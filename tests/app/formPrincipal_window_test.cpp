@@ -57,15 +57,16 @@ TEST_F(VentanaSinBase, ControlsStandWhereTheFormPutsThem) {
         QWidget* control;
         QWidget* padre;
         QRect rect;
+        bool etiqueta = false;  // sized to its caption, never smaller
     };
     const Caso casos[] = {
         {"Panel1", w.Panel1, &w, {0, 0, 609, 65}},
-        {"Label2", w.Label2, w.Panel1, {21, 13, 40, 13}},
+        {"Label2", w.Label2, w.Panel1, {21, 13, 40, 13}, true},
         {"txtArchivo", w.txtArchivo, w.Panel1, {71, 10, 394, 21}},
         {"SpeedButton1", w.SpeedButton1, w.Panel1, {471, 9, 23, 22}},
-        {"Label1", w.Label1, w.Panel1, {21, 40, 27, 13}},
+        {"Label1", w.Label1, w.Panel1, {21, 40, 27, 13}, true},
         {"cmbTipo", w.cmbTipo, w.Panel1, {71, 37, 107, 21}},
-        {"Label3", w.Label3, w.Panel1, {191, 40, 49, 13}},
+        {"Label3", w.Label3, w.Panel1, {191, 40, 49, 13}, true},
         {"cmbManifiesto", w.cmbManifiesto, w.Panel1, {246, 37, 219, 21}},
         {"btnProcesar", w.btnProcesar, w.Panel1, {510, 10, 88, 48}},
         {"lista", w.lista, &w, {0, 65, 609, 247}},
@@ -76,7 +77,15 @@ TEST_F(VentanaSinBase, ControlsStandWhereTheFormPutsThem) {
         SCOPED_TRACE(c.nombre);
         ASSERT_NE(c.control, nullptr);
         EXPECT_EQ(c.control->parentWidget(), c.padre);
-        EXPECT_EQ(c.control->geometry(), c.rect);
+        if (!c.etiqueta) {
+            EXPECT_EQ(c.control->geometry(), c.rect);
+            continue;
+        }
+        EXPECT_EQ(c.control->pos(), c.rect.topLeft());
+        EXPECT_GE(c.control->width(), c.rect.width());
+        EXPECT_GE(c.control->height(), c.rect.height());
+        const auto* etiqueta = static_cast<QLabel*>(c.control);
+        EXPECT_GE(c.control->width(), etiqueta->fontMetrics().horizontalAdvance(etiqueta->text()));
     }
     EXPECT_EQ(w.size(), QSize(609, 360));
     EXPECT_EQ(w.minimumSize(), QSize(609, 360));
