@@ -8,11 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace vextest {
 
 enum class TestEngine { Sqlite, Postgres, MariaDb };
+
+inline void PrintTo(TestEngine e, std::ostream* os) {
+    *os << (e == TestEngine::Sqlite ? "SQLite" : e == TestEngine::Postgres ? "PostgreSQL" : "MariaDB");
+}
 
 inline std::string engineName(const testing::TestParamInfo<TestEngine>& info) {
     switch (info.param) {
