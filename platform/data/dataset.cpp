@@ -12,7 +12,6 @@ void TDataSet::SetActive(bool value) {
 
 void TDataSet::Open() {
     if (active_) return;
-    // Reset before doOpen: a client cursor reads every row ahead inside it.
     ahead_.clear();
     current_.clear();
     sourceDone_ = false;
@@ -26,6 +25,7 @@ void TDataSet::Open() {
     fields_.reset(std::move(fields));
     active_ = true;
     try {
+        if (readsAllAtOpen()) fetchAll();
         eof_ = !pull(current_);
     } catch (...) {
         Close();

@@ -74,6 +74,8 @@ protected:
     // Whether the kept definitions belong to another statement than the
     // current one; the default says no.
     virtual bool fieldDefsOutdated() const { return false; }
+    // Whether every row is read into memory at opening (a client cursor).
+    virtual bool readsAllAtOpen() const { return false; }
     // Whether First() can rewind without running the source again.
     virtual bool canRewind() const { return false; }
     virtual void rewind() {}

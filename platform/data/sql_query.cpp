@@ -173,8 +173,6 @@ void TCustomSQLQuery::doOpen(TFieldDefs& defs) {
     describe(*st, defs);
     defsText_ = sql;
     stmt_ = std::move(st);
-    fieldDefs_ = defs;  // the rows read ahead below convert by these types
-    if (rows == 0) fetchAll();  // a client cursor holds every row from the start
 }
 
 bool TCustomSQLQuery::fetchRow(TRow& row) {

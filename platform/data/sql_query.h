@@ -55,6 +55,7 @@ protected:
     bool fetchRow(TRow& row) override;
     void doClose() override;
     void readFieldDefs(TFieldDefs& defs) override;
+    bool readsAllAtOpen() const override { return rowsPerFetch() == 0; }
     bool fieldDefsOutdated() const override { return defsText_ != text(); }
 
 private:

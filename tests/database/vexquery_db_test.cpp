@@ -166,7 +166,9 @@ TEST_P(KindTest, RowsAreReadAcrossFetchBlocks) {
     int expected = 1;
     for (; !q.Eof(); q.Next()) {
         ASSERT_EQ(q.FieldByName(u"v"_qs).AsInteger(), expected);
-        if (expected == 30) EXPECT_EQ(q.RecordCount(), 123);
+        if (expected == 30) {
+            EXPECT_EQ(q.RecordCount(), 123);
+        }
         ++expected;
     }
     EXPECT_EQ(expected, 124);

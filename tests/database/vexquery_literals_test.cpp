@@ -7,7 +7,7 @@
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/format_settings.h"
 
-#include "tests/platform/data/qstring_printer.h"
+#include "tests/support/qstring_printer.h"
 
 #include <gtest/gtest.h>
 

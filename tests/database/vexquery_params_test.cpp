@@ -3,7 +3,7 @@
 // connection component that is not open shows the substitution and then
 // fails to open.
 #include "database/VexQuery.h"
-#include "tests/platform/data/qstring_printer.h"
+#include "tests/support/qstring_printer.h"
 
 #include <QRegularExpression>
 
