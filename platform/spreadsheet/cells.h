@@ -7,9 +7,12 @@
 #pragma once
 
 #include "platform/runtime/exception.h"
+#include "platform/spreadsheet/huge_page_allocator.h"
 
 #include <QString>
 #include <cstdint>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace xl {
@@ -30,21 +33,35 @@ struct Cell {
 
 // A sparse grid of cells, cheap to fill row by row in order and to read by
 // position. Cells set twice keep the last value.
+//
+// Cells delivered in reading order (rows ascending, columns ascending within
+// a row), as every reader delivers them, go into one flat array with a start
+// index per row: no allocation per row, and a lookup is a binary search
+// within one row. A cell set out of that order goes to a small side map.
 class SheetData {
 public:
     // Requires 1 <= row <= kMaxRows, 1 <= column <= kMaxColumns (throws ReadError otherwise).
     void set(std::int32_t row, std::int32_t column, Cell cell);
     // The cell at (row, column), or nullptr when none was set. Any position is allowed.
     const Cell* find(std::int32_t row, std::int32_t column) const;
-    std::int32_t rowCount() const { return static_cast<std::int32_t>(rows_.size()); }
+    // Makes room for `cells` cells delivered in reading order (a hint only).
+    void reserve(std::size_t cells) { cells_.reserve(cells); }
+    // The highest row holding a cell (0 when none).
+    std::int32_t rowCount() const;
 
 private:
     struct Entry {
         std::int32_t column;
         Cell cell;
     };
-    // rows_[r - 1] holds the cells of row r ordered by column.
-    std::vector<std::vector<Entry>> rows_;
+    Entry* findInOrder(std::int32_t row, std::int32_t column);
+    const Entry* findInOrder(std::int32_t row, std::int32_t column) const;
+
+    std::vector<Entry, HugePageAllocator<Entry>> cells_;  // in reading order
+    std::vector<std::uint32_t> rowBegin_;  // rowBegin_[r - 1]: first index of row r in cells_
+    std::int32_t lastRow_ = 0;             // rows 1..lastRow_ are indexed
+    std::map<std::pair<std::int32_t, std::int32_t>, Cell> outOfOrder_;
+    std::int32_t outOfOrderMaxRow_ = 0;
 };
 
 struct SheetInfo {

@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/workbook_reader.h"
 
+#include "platform/spreadsheet/huge_page_allocator.h"
 #include "platform/spreadsheet/xlsx_reader.h"
 #include "platform/spreadsheet/zip_archive.h"
 
@@ -11,10 +12,13 @@
 #include <QFileInfo>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace xl {
 
 namespace {
+
+[[noreturn]] void refuse(const QString& fileName, const QString& what) { throw ReadError(readFailure(fileName, what)); }
 
 bool startsWith(const QByteArray& bytes, const char* magic, qsizetype size) {
     return bytes.size() >= size && std::memcmp(bytes.constData(), magic, static_cast<std::size_t>(size)) == 0;
@@ -23,7 +27,7 @@ bool startsWith(const QByteArray& bytes, const char* magic, qsizetype size) {
 }  // namespace
 
 WorkbookData readWorkbook(const QByteArray& bytes, const QString& fileName) {
-    const auto fail = [&](const QString& what) { throw ReadError(readFailure(fileName, what)); };
+    const auto fail = [&](const QString& what) { refuse(fileName, what); };
     if (bytes.isEmpty()) fail(QStringLiteral("el archivo está vacío"));
     try {
         if (startsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
@@ -37,7 +41,7 @@ WorkbookData readWorkbook(const QByteArray& bytes, const QString& fileName) {
     } catch (const std::bad_alloc&) {
         fail(QStringLiteral("no hay memoria suficiente para leerlo"));
     }
-    fail(QStringLiteral("no es un libro de Excel (.xlsx, .xlsm o .xls)"));
+    refuse(fileName, QStringLiteral("no es un libro de Excel (.xlsx, .xlsm o .xls)"));
 }
 
 WorkbookData readWorkbookFile(const QString& path) {
@@ -49,11 +53,26 @@ WorkbookData readWorkbookFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) fail(QStringLiteral("no se puede abrir (%1)").arg(file.errorString()));
     if (file.size() > kMaxWorkbookFileBytes)
         fail(QStringLiteral("ocupa más de %1 MiB, más de lo que puede tener un libro de guías").arg(kMaxWorkbookFileBytes >> 20));
-    QByteArray bytes = file.read(kMaxWorkbookFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
-    if (bytes.size() > kMaxWorkbookFileBytes)
-        fail(QStringLiteral("ocupa más de %1 MiB, más de lo que puede tener un libro de guías").arg(kMaxWorkbookFileBytes >> 20));
-    return readWorkbook(bytes, path);
+    char magic[8] = {};
+    const qint64 got = file.read(magic, sizeof magic);
+    if (got < 0) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
+    const QByteArray head(magic, static_cast<qsizetype>(got));
+    // A zip package is read from the file part by part, as needed; anything
+    // else whole (the size is checked above, so the buffer is bounded; a file
+    // that changes meanwhile is judged by the content read).
+    if (startsWith(head, "PK\x03\x04", 4)) {
+        file.close();
+        try {
+            return readXlsxFile(path);
+        } catch (const std::bad_alloc&) {
+            fail(QStringLiteral("no hay memoria suficiente para leerlo"));
+        }
+    }
+    if (!file.seek(0)) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
+    std::vector<char, HugePageAllocator<char>> buffer(static_cast<std::size_t>(file.size()));
+    const qint64 read = buffer.empty() ? 0 : file.read(buffer.data(), static_cast<qint64>(buffer.size()));
+    if (read < 0) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
+    return readWorkbook(QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(read)), path);
 }
 
 }  // namespace xl

@@ -4,6 +4,7 @@
 #include "platform/spreadsheet/number_format.h"
 #include "platform/spreadsheet/xml_stream.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -116,8 +117,9 @@ std::optional<CellRef> parseRef(std::string_view s) {
 // ---------------------------------------------------------------- parts
 
 void parsePart(ZipArchive& zip, const std::string& part, XmlHandler& handler) {
+    constexpr std::size_t chunk = 256 * 1024;
     XmlStream xml(handler, zip.fileName(), part);
-    zip.read(part, [&xml](const char* data, std::size_t size) { xml.feed(data, size); });
+    zip.readInto(part, chunk, [&xml] { return xml.buffer(chunk); }, [&xml](std::size_t n) { xml.parseBuffer(n); });
     xml.finish();
 }
 
@@ -358,9 +360,9 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
 class SheetHandler : public XmlHandler {
 public:
     SheetHandler(SheetData& out, const std::vector<QString>& strings, const std::vector<Shown>& shownAs,
-                 bool date1904, const QString& fileName, const QString& sheetName)
+                 bool date1904, const QString& fileName, const QString& sheetName, std::size_t reserveLimit)
         : out_(out), strings_(strings), shownAs_(shownAs), date1904_(date1904), fileName_(fileName),
-          sheetName_(sheetName) {}
+          sheetName_(sheetName), reserveLimit_(reserveLimit) {}
 
     void startElement(const char* name, const char** atts) override {
         if (inCell_) {
@@ -395,6 +397,8 @@ public:
             column_ = 0;
         } else if (std::strcmp(name, "sheetData") == 0) {
             inSheetData_ = true;
+        } else if (std::strcmp(name, "dimension") == 0) {
+            reserveFor(attribute(atts, "ref"));
         }
     }
 
@@ -425,6 +429,21 @@ private:
     enum class Type { Number, Shared, Str, Inline, Boolean, Error, Date };
 
     [[noreturn]] void fail(const QString& what) const { throw ReadError(readFailure(fileName_, what)); }
+
+    // The declared used range ("A1:L100001") sizes the cell array up front;
+    // it can be wrong or hostile, so it is only a hint, capped by what the
+    // part's size can hold.
+    void reserveFor(const char* ref) {
+        if (ref == nullptr) return;
+        const std::string_view range(ref);
+        const std::size_t colon = range.find(':');
+        if (colon == std::string_view::npos) return;
+        const auto from = parseRef(range.substr(0, colon));
+        const auto to = parseRef(range.substr(colon + 1));
+        if (!from || !to || to->row < from->row || to->column < from->column) return;
+        const auto cells = static_cast<std::uint64_t>(to->row - from->row + 1) * static_cast<std::uint64_t>(to->column - from->column + 1);
+        out_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(cells, reserveLimit_)));
+    }
 
     void startCell(const char** atts) {
         const char* r = nullptr;
@@ -553,6 +572,7 @@ private:
     bool date1904_;
     const QString& fileName_;
     const QString& sheetName_;
+    std::size_t reserveLimit_;
 
     bool inSheetData_ = false;
     bool inCell_ = false, inV_ = false, inIs_ = false, hasV_ = false, hasIs_ = false;
@@ -572,8 +592,10 @@ const Relationship* findByType(const std::vector<Relationship>& rels, std::strin
 
 }  // namespace
 
-WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits) {
-    ZipArchive zip(bytes, fileName, limits);
+namespace {
+
+WorkbookData readPackage(ZipArchive& zip) {
+    const QString& fileName = zip.fileName();
     const auto fail = [&](const QString& what) { throw ReadError(readFailure(fileName, what)); };
 
     if (zip.contains("mimetype") || (zip.contains("content.xml") && !zip.contains("xl/workbook.xml")))
@@ -629,9 +651,25 @@ WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimit
             strings = std::move(sst.strings);
         }
     }
-    SheetHandler sheet(data.firstWorksheet, strings, shownAs, book.date1904, fileName, firstWorksheetName);
+    // A cell takes at least 12 bytes of XML ("<c><v>1</v></c>"), and no hint
+    // may reserve more than 2 million cells (about 100 MB).
+    const std::size_t reserveLimit = static_cast<std::size_t>(
+        std::min<std::uint64_t>(zip.declaredSize(firstWorksheetPart) / 12, 2'000'000));
+    SheetHandler sheet(data.firstWorksheet, strings, shownAs, book.date1904, fileName, firstWorksheetName, reserveLimit);
     parsePart(zip, firstWorksheetPart, sheet);
     return data;
+}
+
+}  // namespace
+
+WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits) {
+    ZipArchive zip(bytes, fileName, limits);
+    return readPackage(zip);
+}
+
+WorkbookData readXlsxFile(const QString& path, ZipLimits limits) {
+    ZipArchive zip(path, limits);
+    return readPackage(zip);
 }
 
 }  // namespace xl

@@ -30,6 +30,8 @@ namespace xl {
 // Reads the zip package in `bytes`. Throws ReadError, whose message names
 // `fileName`, for anything that is not a readable workbook of this kind.
 WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
+// The same for the zip package in the file at `path` (read as needed).
+WorkbookData readXlsxFile(const QString& path, ZipLimits limits = {});
 
 // The date-time a cell serial stands for, as a day number from 30 December
 // 1899. In the 1900 system serials from 61 on are the same day number; those

@@ -112,6 +112,14 @@ void XmlStream::feed(const char* data, std::size_t size) {
     }
 }
 
+char* XmlStream::buffer(std::size_t size) {
+    void* p = XML_GetBuffer(parser_, static_cast<int>(size));
+    if (p == nullptr) throw ReadError(readFailure(fileName_, QStringLiteral("no hay memoria suficiente")));
+    return static_cast<char*>(p);
+}
+
+void XmlStream::parseBuffer(std::size_t size) { check(XML_ParseBuffer(parser_, static_cast<int>(size), XML_FALSE)); }
+
 void XmlStream::finish() { check(XML_Parse(parser_, "", 0, XML_TRUE)); }
 
 }  // namespace xl

@@ -50,6 +50,10 @@ public:
     // Parses the next chunk. Throws ReadError for malformed or refused XML;
     // an exception thrown by the handler is rethrown here.
     void feed(const char* data, std::size_t size);
+    // Room for the next `size` bytes inside the parser (throws ReadError when
+    // out of memory), to be handed over with parseBuffer without a copy.
+    char* buffer(std::size_t size);
+    void parseBuffer(std::size_t size);
     // Ends the document (throws as feed does, also for a truncated document).
     void finish();
 

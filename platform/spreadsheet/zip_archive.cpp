@@ -45,6 +45,18 @@ ZipArchive::ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimi
     }
 }
 
+ZipArchive::ZipArchive(const QString& path, ZipLimits limits) : fileName_(path), limits_(limits) {
+    ErrorGuard err;
+    const QByteArray local = path.toLocal8Bit();
+    zip_source_t* src = zip_source_file_create(local.constData(), 0, -1, &err.error);
+    if (src == nullptr) fail(QStringLiteral("no se puede abrir"));
+    archive_ = zip_open_from_source(src, ZIP_RDONLY, &err.error);
+    if (archive_ == nullptr) {
+        zip_source_free(src);
+        fail(kDamaged);
+    }
+}
+
 ZipArchive::~ZipArchive() {
     if (archive_ != nullptr) zip_discard(archive_);
 }
@@ -61,7 +73,23 @@ bool ZipArchive::contains(const std::string& name) const {
     return zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE) >= 0;
 }
 
+std::uint64_t ZipArchive::declaredSize(const std::string& name) const {
+    const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        return 0;
+    return st.size;
+}
+
 void ZipArchive::read(const std::string& name, const Sink& sink) {
+    std::array<char, 64 * 1024> chunk;
+    readInto(name, chunk.size(), [&chunk] { return chunk.data(); },
+             [&](std::size_t n) { sink(chunk.data(), n); });
+}
+
+void ZipArchive::readInto(const std::string& name, std::size_t chunk, const std::function<char*()>& buffer,
+                          const std::function<void(std::size_t)>& filled) {
     const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
     if (index < 0)
         fail(QStringLiteral("falta la parte «%1»; el archivo está dañado o no es un libro de Excel").arg(partName(name)));
@@ -101,10 +129,10 @@ void ZipArchive::read(const std::string& name, const Sink& sink) {
             fail(QStringLiteral("está protegido con contraseña; quite la contraseña y vuelva a guardarlo"));
         fail(kDamaged);
     }
-    std::array<char, 64 * 1024> buffer;
     std::uint64_t inflated = 0;
     for (;;) {
-        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
+        char* into = buffer();
+        const zip_int64_t n = zip_fread(file.get(), into, chunk);
         if (n < 0) fail(kDamaged);
         if (n == 0) break;
         inflated += static_cast<std::uint64_t>(n);
@@ -112,7 +140,7 @@ void ZipArchive::read(const std::string& name, const Sink& sink) {
         if (inflated > limits_.maxPartBytes) tooLarge();
         if (ratioBroken(inflated)) tooDense();
         if (totalRead_ > limits_.maxTotalBytes) tooMuch();
-        sink(buffer.data(), static_cast<std::size_t>(n));
+        filled(static_cast<std::size_t>(n));
     }
 }
 

@@ -37,6 +37,8 @@ public:
     // Opens the archive in `bytes`, which must outlive this object.
     // Throws ReadError (naming `fileName`) when the bytes are no readable zip.
     ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
+    // Opens the archive in the file at `path` (read as needed, never whole).
+    ZipArchive(const QString& path, ZipLimits limits);
     ~ZipArchive();
     ZipArchive(ZipArchive&& other) noexcept;
     ZipArchive& operator=(ZipArchive&&) = delete;
@@ -47,11 +49,21 @@ public:
     // case, as package part names do).
     bool contains(const std::string& name) const;
 
+    // The inflated size the archive declares for part `name` (0 when the part
+    // is missing or the size unknown). A hint only: read() checks the real size.
+    std::uint64_t declaredSize(const std::string& name) const;
+
     // Streams the inflated bytes of part `name` to `sink` in chunks.
     // Throws ReadError when the part is missing, encrypted, corrupt, or
     // breaks a limit; whatever `sink` throws passes through.
     using Sink = std::function<void(const char* data, std::size_t size)>;
     void read(const std::string& name, const Sink& sink);
+
+    // As read(), but inflating straight into the caller's buffers (saves a
+    // copy for a consumer with buffers of its own, such as expat): `buffer`
+    // hands out room for `chunk` bytes, `filled` is told how many were written.
+    void readInto(const std::string& name, std::size_t chunk, const std::function<char*()>& buffer,
+                  const std::function<void(std::size_t)>& filled);
 
     // The whole inflated part (for small parts), under the same limits.
     std::string readAll(const std::string& name);
