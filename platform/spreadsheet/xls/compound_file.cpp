@@ -1,0 +1,251 @@
+#include "platform/spreadsheet/xls/compound_file.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace xl {
+namespace {
+
+constexpr std::uint32_t kFreeSect = 0xFFFFFFFF;
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
+constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+std::uint32_t u32At(const char* p) { return qFromLittleEndian<std::uint32_t>(p); }
+std::uint16_t u16At(const char* p) { return qFromLittleEndian<std::uint16_t>(p); }
+
+[[noreturn]] void fail(const char* reason) { throw CompoundFileError(QString::fromUtf8(reason)); }
+
+}  // namespace
+
+bool CompoundFile::hasSignature(const QByteArray& bytes) {
+    return bytes.size() >= 8 && std::memcmp(bytes.constData(), kSignature, 8) == 0;
+}
+
+CompoundFile::CompoundFile(const QByteArray& bytes) : bytes_(bytes) {
+    if (bytes_.size() < 512 || !hasSignature(bytes_))
+        fail("es demasiado corto o no tiene el encabezado de un documento de Office");
+    const char* h = bytes_.constData();
+    const std::uint16_t sectorShift = u16At(h + 0x1E);
+    const std::uint16_t miniShift = u16At(h + 0x20);
+    if (sectorShift != 9 && sectorShift != 12) fail("su encabezado declara un tamaño de sector no válido");
+    if (miniShift != 6) fail("su encabezado declara un tamaño de sector pequeño no válido");
+    sectorSize_ = 1u << sectorShift;
+    miniSectorSize_ = 1u << miniShift;
+    miniCutoff_ = u32At(h + 0x38);
+    const auto size = static_cast<std::size_t>(bytes_.size());
+    // The header fills sector -1; a partial last sector still counts.
+    sectorCount_ = size > sectorSize_
+                       ? static_cast<std::uint32_t>((size - sectorSize_ + sectorSize_ - 1) / sectorSize_)
+                       : 0;
+    firstDirSector_ = u32At(h + 0x30);
+    firstMiniFatSector_ = u32At(h + 0x3C);
+    miniFatSectors_ = u32At(h + 0x40);
+    loadFat();
+    loadDirectory();
+    loadMiniStream();
+    collectRootChildren();
+}
+
+const char* CompoundFile::sector(std::uint32_t index, std::size_t& available) const {
+    if (index >= sectorCount_) return nullptr;
+    const std::size_t offset = (static_cast<std::size_t>(index) + 1) * sectorSize_;
+    available = std::min<std::size_t>(sectorSize_, static_cast<std::size_t>(bytes_.size()) - offset);
+    return bytes_.constData() + offset;
+}
+
+void CompoundFile::loadFat() {
+    const char* h = bytes_.constData();
+    const std::uint32_t fatSectors = u32At(h + 0x2C);
+    if (fatSectors > sectorCount_) fail("declara más sectores de asignación de los que contiene");
+    std::vector<std::uint32_t> fatList;
+    fatList.reserve(fatSectors);
+    for (std::uint32_t i = 0; i < 109 && fatList.size() < fatSectors; ++i)
+        fatList.push_back(u32At(h + 0x4C + 4 * i));
+
+    // The rest of the list lives in a chain of extension sectors, each ending
+    // with the index of the next one.
+    std::uint32_t difat = u32At(h + 0x44);
+    std::vector<bool> seen(sectorCount_, false);
+    const std::uint32_t perSector = sectorSize_ / 4 - 1;
+    while (fatList.size() < fatSectors) {
+        if (difat >= sectorCount_) fail("la lista de sectores de asignación apunta fuera del archivo");
+        if (seen[difat]) fail("la lista de sectores de asignación forma un ciclo");
+        seen[difat] = true;
+        std::size_t available = 0;
+        const char* s = sector(difat, available);
+        if (available < sectorSize_) fail("la lista de sectores de asignación está incompleta");
+        for (std::uint32_t i = 0; i < perSector && fatList.size() < fatSectors; ++i)
+            fatList.push_back(u32At(s + 4 * i));
+        difat = u32At(s + 4 * perSector);
+    }
+
+    fat_.assign(static_cast<std::size_t>(fatSectors) * (sectorSize_ / 4), kFreeSect);
+    std::size_t pos = 0;
+    for (const std::uint32_t idx : fatList) {
+        std::size_t available = 0;
+        const char* s = sector(idx, available);
+        if (!s) fail("la tabla de asignación de sectores apunta fuera del archivo");
+        for (std::size_t i = 0; i + 4 <= available; i += 4) fat_[pos + i / 4] = u32At(s + i);
+        pos += sectorSize_ / 4;
+    }
+}
+
+std::vector<std::uint32_t> CompoundFile::chain(const std::vector<std::uint32_t>& table, std::uint32_t start,
+                                               std::size_t needed, std::size_t limit,
+                                               const char* what) const {
+    std::vector<std::uint32_t> out;
+    std::vector<bool> seen(limit, false);
+    std::uint32_t cur = start;
+    while (out.size() < needed) {
+        if (cur == kEndOfChain) {
+            if (needed == kUnbounded) break;
+            throw CompoundFileError(QStringLiteral("la cadena de sectores de %1 termina antes de tiempo")
+                                        .arg(QString::fromUtf8(what)));
+        }
+        if (cur >= limit || cur >= table.size())
+            throw CompoundFileError(QStringLiteral("la cadena de sectores de %1 apunta fuera del archivo")
+                                        .arg(QString::fromUtf8(what)));
+        if (seen[cur])
+            throw CompoundFileError(
+                QStringLiteral("la cadena de sectores de %1 forma un ciclo").arg(QString::fromUtf8(what)));
+        seen[cur] = true;
+        out.push_back(cur);
+        cur = table[cur];
+    }
+    return out;
+}
+
+QByteArray CompoundFile::readRegular(std::uint32_t start, std::uint64_t size, const char* what) const {
+    if (size > static_cast<std::uint64_t>(sectorCount_) * sectorSize_)
+        throw CompoundFileError(
+            QStringLiteral("%1 declara un tamaño mayor que el archivo").arg(QString::fromUtf8(what)));
+    QByteArray out;
+    if (size == 0) return out;
+    const std::size_t needed = static_cast<std::size_t>((size + sectorSize_ - 1) / sectorSize_);
+    const auto sectors = chain(fat_, start, needed, sectorCount_, what);
+    // Writers lay a stream out in consecutive sectors as a rule: then the
+    // stream is the input's own bytes, without a copy.
+    bool consecutive = true;
+    for (std::size_t i = 1; i < sectors.size() && consecutive; ++i) consecutive = sectors[i] == sectors[0] + i;
+    const std::size_t offset = (static_cast<std::size_t>(sectors[0]) + 1) * sectorSize_;
+    if (consecutive && offset + size <= static_cast<std::size_t>(bytes_.size()))
+        return QByteArray::fromRawData(bytes_.constData() + offset, static_cast<qsizetype>(size));
+    out.resize(static_cast<qsizetype>(size));
+    std::size_t pos = 0;
+    for (const std::uint32_t idx : sectors) {
+        std::size_t available = 0;
+        const char* s = sector(idx, available);
+        const std::size_t take = std::min<std::size_t>(sectorSize_, static_cast<std::size_t>(size) - pos);
+        if (take > available)
+            throw CompoundFileError(QStringLiteral("%1 está cortado").arg(QString::fromUtf8(what)));
+        std::memcpy(out.data() + pos, s, take);
+        pos += take;
+    }
+    return out;
+}
+
+void CompoundFile::loadDirectory() {
+    const auto sectors = chain(fat_, firstDirSector_, kUnbounded, sectorCount_, "el directorio");
+    const std::uint32_t perSector = sectorSize_ / 128;
+    entries_.reserve(sectors.size() * perSector);
+    for (const std::uint32_t idx : sectors) {
+        std::size_t available = 0;
+        const char* s = sector(idx, available);
+        for (std::uint32_t k = 0; k < perSector && (k + 1) * 128 <= available; ++k) {
+            const char* e = s + k * 128;
+            Entry entry;
+            std::uint16_t nameBytes = std::min<std::uint16_t>(u16At(e + 64), 64);
+            const int chars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
+            entry.name.reserve(chars);
+            for (int i = 0; i < chars; ++i) entry.name.append(QChar(u16At(e + 2 * i)));
+            entry.type = static_cast<std::uint8_t>(e[66]);
+            entry.left = u32At(e + 68);
+            entry.right = u32At(e + 72);
+            entry.child = u32At(e + 76);
+            entry.start = u32At(e + 116);
+            entry.size = qFromLittleEndian<std::uint64_t>(e + 120);
+            // Version 3 files may leave garbage in the high half of the size.
+            if (sectorSize_ == 512) entry.size &= 0xFFFFFFFFu;
+            entries_.push_back(std::move(entry));
+        }
+    }
+    if (entries_.empty() || entries_[0].type != 5) fail("no tiene la entrada raíz de su directorio");
+}
+
+void CompoundFile::loadMiniStream() {
+    const Entry& root = entries_[0];
+    miniStream_ = readRegular(root.start, root.size, "el flujo de sectores pequeños");
+    if (miniStream_.isEmpty()) return;
+    const auto sectors = chain(fat_, firstMiniFatSector_, kUnbounded, sectorCount_,
+                               "la tabla de sectores pequeños");
+    miniFat_.reserve(sectors.size() * (sectorSize_ / 4));
+    for (const std::uint32_t idx : sectors) {
+        std::size_t available = 0;
+        const char* s = sector(idx, available);
+        for (std::size_t i = 0; i + 4 <= available; i += 4) miniFat_.push_back(u32At(s + i));
+    }
+}
+
+void CompoundFile::collectRootChildren() {
+    std::vector<bool> seen(entries_.size(), false);
+    std::vector<std::uint32_t> pending{entries_[0].child};
+    seen[0] = true;
+    while (!pending.empty()) {
+        const std::uint32_t idx = pending.back();
+        pending.pop_back();
+        if (idx == kNoStream) continue;
+        if (idx >= entries_.size()) fail("su directorio apunta a una entrada que no existe");
+        if (seen[idx]) fail("su directorio forma un ciclo");
+        seen[idx] = true;
+        const Entry& e = entries_[idx];
+        if (e.type == 1 || e.type == 2) rootChildren_.push_back(idx);
+        pending.push_back(e.right);
+        pending.push_back(e.left);
+    }
+    std::sort(rootChildren_.begin(), rootChildren_.end());
+}
+
+std::vector<QString> CompoundFile::rootStreamNames() const {
+    std::vector<QString> names;
+    for (const std::uint32_t idx : rootChildren_)
+        if (entries_[idx].type == 2) names.push_back(entries_[idx].name);
+    return names;
+}
+
+const CompoundFile::Entry* CompoundFile::findRoot(const QString& name) const {
+    for (const std::uint32_t idx : rootChildren_)
+        if (entries_[idx].name.compare(name, Qt::CaseInsensitive) == 0) return &entries_[idx];
+    return nullptr;
+}
+
+bool CompoundFile::hasRootEntry(const QString& name) const { return findRoot(name) != nullptr; }
+
+QByteArray CompoundFile::readRootStream(const QString& name) const {
+    const Entry* e = findRoot(name);
+    if (!e || e->type != 2) throw CompoundFileError(QStringLiteral("no contiene el flujo %1").arg(name));
+    if (e->size >= miniCutoff_) return readRegular(e->start, e->size, "un flujo");
+
+    const auto miniSize = static_cast<std::uint64_t>(miniStream_.size());
+    if (e->size > miniSize) fail("un flujo pequeño declara un tamaño mayor que el archivo");
+    QByteArray out;
+    if (e->size == 0) return out;
+    const std::size_t needed = static_cast<std::size_t>((e->size + miniSectorSize_ - 1) / miniSectorSize_);
+    const std::size_t limit = static_cast<std::size_t>((miniSize + miniSectorSize_ - 1) / miniSectorSize_);
+    const auto sectors = chain(miniFat_, e->start, needed, limit, "un flujo pequeño");
+    out.resize(static_cast<qsizetype>(e->size));
+    std::size_t pos = 0;
+    for (const std::uint32_t idx : sectors) {
+        const std::size_t offset = static_cast<std::size_t>(idx) * miniSectorSize_;
+        const std::size_t take = std::min<std::size_t>(miniSectorSize_, static_cast<std::size_t>(e->size) - pos);
+        if (offset + take > static_cast<std::size_t>(miniSize)) fail("un flujo pequeño está cortado");
+        std::memcpy(out.data() + pos, miniStream_.constData() + offset, take);
+        pos += take;
+    }
+    return out;
+}
+
+}  // namespace xl

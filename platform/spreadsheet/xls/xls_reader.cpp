@@ -1,0 +1,70 @@
+#include "platform/spreadsheet/xls/xls_reader.h"
+
+#include "platform/spreadsheet/xls/biff8_reader.h"
+#include "platform/spreadsheet/xls/compound_file.h"
+
+#include <algorithm>
+
+namespace xl {
+namespace {
+
+// Every message opens as the other workbook readers' do: "No se puede leer
+// el archivo "<name>": " and then what is wrong.
+ReadError failure(const QString& fileName, const QString& what) {
+    return ReadError(QStringLiteral("No se puede leer el archivo \"%1\": %2.").arg(fileName, what));
+}
+
+ReadError damagedFile(const QString& fileName, const QString& detail) {
+    return failure(fileName, QStringLiteral("está dañado o incompleto (%1)").arg(detail));
+}
+
+ReadError tooOld(const QString& fileName) {
+    return failure(fileName, QStringLiteral("es un libro de Excel 5.0/95 o anterior, un formato demasiado antiguo; "
+                                            "ábralo en Excel y guárdelo como libro de Excel (.xlsx)"));
+}
+
+ReadError passwordProtected(const QString& fileName) {
+    return failure(fileName, QStringLiteral("está protegido con contraseña; quítele la contraseña en Excel, "
+                                            "guárdelo y vuelva a intentarlo"));
+}
+
+ReadError notAWorkbook(const QString& fileName) {
+    return failure(fileName, QStringLiteral("no es un libro de Excel, sino otro tipo de documento de Office"));
+}
+
+bool hasStream(const std::vector<QString>& names, const QString& name) {
+    return std::any_of(names.begin(), names.end(),
+                       [&](const QString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+}
+
+}  // namespace
+
+WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName) {
+    if (!CompoundFile::hasSignature(bytes)) throw notAWorkbook(fileName);
+    QByteArray workbook;
+    try {
+        const CompoundFile doc(bytes);
+        // An encrypted .xlsx is a compound document holding the package.
+        if (doc.hasRootEntry(QStringLiteral("EncryptionInfo")) ||
+            doc.hasRootEntry(QStringLiteral("EncryptedPackage")))
+            throw passwordProtected(fileName);
+        const auto names = doc.rootStreamNames();
+        if (hasStream(names, QStringLiteral("Workbook"))) workbook = doc.readRootStream(QStringLiteral("Workbook"));
+        else if (hasStream(names, QStringLiteral("Book"))) throw tooOld(fileName);
+        else throw notAWorkbook(fileName);
+    } catch (const CompoundFileError& e) {
+        throw damagedFile(fileName, e.message());
+    }
+    try {
+        return parseBiff8Workbook(workbook);
+    } catch (const BiffError& e) {
+        switch (e.kind()) {
+        case BiffError::Kind::TooOld: throw tooOld(fileName);
+        case BiffError::Kind::Encrypted: throw passwordProtected(fileName);
+        case BiffError::Kind::Damaged: break;
+        }
+        throw damagedFile(fileName, e.message());
+    }
+}
+
+}  // namespace xl

@@ -1,0 +1,389 @@
+#!/usr/bin/env python3
+"""Writes the small hand-made .xls files of this folder.
+
+Each file shows one thing the real-world workbooks do not: a Workbook stream
+small enough to live in the mini stream, a shared string table split across
+CONTINUE records with the encoding switching, the 1904 date system, and
+broken containers (looping chains, a cycling directory, absurd sizes)
+and records that are wrong inside a sound container.
+Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+FREESECT, ENDOFCHAIN, FATSECT, NOSTREAM = 0xFFFFFFFF, 0xFFFFFFFE, 0xFFFFFFFD, 0xFFFFFFFF
+SECTOR, MINI, CUTOFF = 512, 64, 4096
+
+
+# ---------------------------------------------------------------- compound document
+def pad(data, size):
+    return data + b"\0" * (-len(data) % size)
+
+
+def build_cfb(streams):
+    """streams: list of (name, bytes). Returns (bytearray, info) where info maps
+    'fat' to the FAT sector numbers, each stream name to (start, count, mini),
+    and 'dir' to the first directory sector."""
+    mini_data, mini_fat, regular = b"", [], []
+    info = {}
+    for name, data in streams:
+        if len(data) < CUTOFF:
+            start = len(mini_data) // MINI
+            n = (len(data) + MINI - 1) // MINI
+            mini_fat += [start + i + 1 for i in range(n - 1)] + ([ENDOFCHAIN] if n else [])
+            info[name] = (start if n else ENDOFCHAIN, n, True, len(data))
+            mini_data += pad(data, MINI)
+        else:
+            regular.append((name, data))
+    n_dir = (len(streams) + 1 + 3) // 4
+    n_minifat = (len(mini_fat) * 4 + SECTOR - 1) // SECTOR
+    n_ministream = (len(mini_data) + SECTOR - 1) // SECTOR
+    n_regular = sum((len(d) + SECTOR - 1) // SECTOR for _, d in regular)
+    n_fat = 1
+    while True:
+        total = n_fat + n_dir + n_minifat + n_ministream + n_regular
+        if (total + 127) // 128 <= n_fat:
+            break
+        n_fat += 1
+    fat = [FATSECT] * n_fat
+    nxt = n_fat
+
+    def chain(n):
+        nonlocal nxt
+        start = nxt if n else ENDOFCHAIN
+        for i in range(n):
+            fat.append(nxt + 1 if i < n - 1 else ENDOFCHAIN)
+            nxt += 1
+        return start
+
+    dir_start = chain(n_dir)
+    minifat_start = chain(n_minifat)
+    ministream_start = chain(n_ministream)
+    body = b""
+    for name, data in regular:
+        n = (len(data) + SECTOR - 1) // SECTOR
+        info[name] = (chain(n), n, False, len(data))
+        body += pad(data, SECTOR)
+    fat += [FREESECT] * (n_fat * 128 - len(fat))
+
+    def entry(name, typ, start, size, child=NOSTREAM, right=NOSTREAM):
+        raw = name.encode("utf-16-le") + b"\0\0"
+        return (raw.ljust(64, b"\0") + struct.pack("<HBB", len(raw), typ, 1)
+                + struct.pack("<III", NOSTREAM, right, child) + b"\0" * 36
+                + struct.pack("<II", start, size) + b"\0" * 4)
+
+    # A degenerate tree: each root child names the next as its right sibling.
+    dirs = entry("Root Entry", 5, ministream_start if mini_data else ENDOFCHAIN, len(mini_data),
+                 child=1 if streams else NOSTREAM)
+    for i, (name, data) in enumerate(streams):
+        start, _, _, size = info[name]
+        dirs += entry(name, 2, start, size, right=i + 2 if i + 1 < len(streams) else NOSTREAM)
+    dirs = pad(dirs, SECTOR)
+
+    header = bytearray(b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 16)
+    header += struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + b"\0" * 6
+    header += struct.pack("<IIIIIIIII", 0, n_fat, dir_start, 0, CUTOFF,
+                          minifat_start if n_minifat else ENDOFCHAIN, n_minifat, ENDOFCHAIN, 0)
+    difat = list(range(n_fat)) + [FREESECT] * (109 - n_fat)
+    header += struct.pack("<109I", *difat)
+    out = bytearray(header)
+    out += struct.pack("<%dI" % len(fat), *fat)
+    out += dirs
+    out += pad(struct.pack("<%dI" % len(mini_fat), *mini_fat), SECTOR) if n_minifat else b""
+    out += pad(mini_data, SECTOR)
+    out += body
+    info["fat"] = list(range(n_fat))
+    info["dir"] = dir_start
+    info["minifat"] = minifat_start
+    return out, info
+
+
+def set_fat(buf, info, index, value):
+    sec = info["fat"][index // 128]
+    struct.pack_into("<I", buf, (sec + 1) * SECTOR + (index % 128) * 4, value)
+
+
+def dir_entry_offset(info, i):
+    return (info["dir"] + 1) * SECTOR + i * 128
+
+
+# ---------------------------------------------------------------- BIFF8 records
+def rec(typ, data=b""):
+    return struct.pack("<HH", typ, len(data)) + data
+
+
+def chars(s):
+    """Characters and their encoding flag: one byte each when they fit."""
+    if all(ord(c) < 256 for c in s):
+        return s.encode("latin-1"), 0
+    return s.encode("utf-16-le"), 1
+
+
+def xlstr(s):  # 16-bit count, flags, characters
+    raw, flag = chars(s)
+    return struct.pack("<HB", len(s), flag) + raw
+
+
+def shortstr(s):  # 8-bit count, flags, characters
+    raw, flag = chars(s)
+    return struct.pack("<BB", len(s), flag) + raw
+
+
+def bof(dt, version=0x0600):
+    return rec(0x0809, struct.pack("<HHHHII", version, dt, 0x0DBB, 0x07CC, 0, 6))
+
+
+EOF_ = rec(0x000A)
+
+# Cell formats by index: 0-15 style formats, then the cell formats below.
+XF_GENERAL, XF_DATE, XF_CUSTOM_DATE, XF_ELAPSED, XF_DECIMAL = 16, 17, 18, 19, 20
+XF_FORMATS = [0] * 16 + [0, 14, 164, 46, 2]
+
+
+def xf(fmt):
+    return rec(0x00E0, struct.pack("<HHH", 0, fmt, 0) + b"\0" * 14)
+
+
+def label_sst(r, c, i, x=XF_GENERAL):
+    return rec(0x00FD, struct.pack("<HHHI", r, c, x, i))
+
+
+def label(r, c, s, x=XF_GENERAL):
+    return rec(0x0204, struct.pack("<HHH", r, c, x) + xlstr(s))
+
+
+def number(r, c, v, x=XF_GENERAL):
+    return rec(0x0203, struct.pack("<HHHd", r, c, x, v))
+
+
+def rk_int(v, x100=False):
+    return ((v & 0x3FFFFFFF) << 2) | 2 | (1 if x100 else 0)
+
+
+def rk_float(v):
+    bits = struct.unpack("<Q", struct.pack("<d", v))[0]
+    assert bits & 0xFFFFFFFF == 0
+    return bits >> 32
+
+
+def rk(r, c, value, x=XF_GENERAL):
+    return rec(0x027E, struct.pack("<HHHI", r, c, x, value))
+
+
+def mulrk(r, c, pairs):
+    body = struct.pack("<HH", r, c)
+    for x, value in pairs:
+        body += struct.pack("<HI", x, value)
+    return rec(0x00BD, body + struct.pack("<H", c + len(pairs) - 1))
+
+
+def boolerr(r, c, value, is_error, x=XF_GENERAL):
+    return rec(0x0205, struct.pack("<HHHBB", r, c, x, value, 1 if is_error else 0))
+
+
+def formula(r, c, result, x=XF_GENERAL):
+    """result: a float, or ('str'|'bool'|'err'|'empty', value)."""
+    if isinstance(result, float):
+        res = struct.pack("<d", result)
+    else:
+        kind, value = result
+        code = {"str": 0, "bool": 1, "err": 2, "empty": 3}[kind]
+        res = struct.pack("<BBBBBBH", code, 0, value, 0, 0, 0, 0xFFFF)
+    # The parsed expression is a single integer constant (ptgInt 1).
+    expr = b"\x1E\x01\x00"
+    return rec(0x0006, struct.pack("<HHH", r, c, x) + res + struct.pack("<HIH", 0, 0, len(expr)) + expr)
+
+
+def string(s):
+    return rec(0x0207, xlstr(s))
+
+
+def sst(strings):
+    body = struct.pack("<II", len(strings), len(strings))
+    for s in strings:
+        body += xlstr(s)
+    return rec(0x00FC, body)
+
+
+def workbook(sheets, sst_records, date1904=False, formats=((164, "dd/mm/yyyy"),), globals_extra=b"",
+             same_offset=False):
+    """sheets: list of (name, dt, substream bytes); with same_offset every tab
+    points at the first substream."""
+    head = bof(0x0005) + globals_extra
+    if date1904:
+        head += rec(0x0022, struct.pack("<H", 1))
+    for fid, code in formats:
+        head += rec(0x041E, struct.pack("<H", fid) + xlstr(code))
+    for f in XF_FORMATS:
+        head += xf(f)
+    head += sst_records
+    bound_len = sum(4 + 8 + len(chars(n)[0]) for n, _, _ in sheets)
+    pos = len(head) + bound_len + len(EOF_)
+    bounds = b""
+    for name, dt, body in sheets:
+        bounds += rec(0x0085, struct.pack("<IBB", pos, 0, dt) + shortstr(name))
+        if not same_offset:
+            pos += len(body)
+    return head + bounds + EOF_ + b"".join(body for _, _, body in sheets)
+
+
+def worksheet(cells, dialog=False):
+    wsbool = rec(0x0081, struct.pack("<H", 0x04C1 | (0x10 if dialog else 0)))
+    return bof(0x0010) + wsbool + cells + EOF_
+
+
+def write(name, data):
+    with open(os.path.join(HERE, name), "wb") as f:
+        f.write(data)
+
+
+# ---------------------------------------------------------------- the files
+def small_waybill():
+    """Tabs: a chart, a dialog sheet, the first worksheet, another worksheet."""
+    strings = ["Remitente", "señor pérez", "después"]
+    cells = (
+        label_sst(0, 0, 0)
+        + label_sst(1, 0, 1)
+        + label(1, 1, "O'Brien & Cía")
+        + rk(1, 2, rk_int(42))
+        + rk(1, 3, rk_int(1250, x100=True))
+        + number(1, 4, 1234.5678)
+        + formula(1, 5, 25.75, XF_DECIMAL)
+        + formula(1, 6, ("str", 0)) + string("JPNRT")
+        + formula(1, 7, ("bool", 1))
+        + formula(1, 8, ("err", 0x07))
+        + formula(1, 9, ("empty", 0))
+        + boolerr(1, 10, 0, False)
+        + boolerr(1, 11, 0x2A, True)
+        + mulrk(2, 0, [(XF_GENERAL, rk_int(7)), (XF_DATE, rk_int(44197)), (XF_CUSTOM_DATE, rk_int(44198))])
+        + number(2, 3, 10.632060185185185, XF_ELAPSED)
+        + rec(0x0201, struct.pack("<HHH", 2, 4, XF_GENERAL))
+        + rec(0x00BE, struct.pack("<HHHHHH", 2, 5, XF_GENERAL, XF_GENERAL, XF_GENERAL, 7))
+        + formula(2, 8, 40430.0, XF_DATE)
+        + rk(2, 9, rk_float(1.5))
+        # An embedded chart: its records are not cells of the sheet.
+        + bof(0x0020) + number(0, 0, 999.0) + EOF_
+        + label_sst(5, 0, 2)
+    )
+    chart = bof(0x0020) + EOF_
+    dialog = worksheet(number(0, 0, 5.0), dialog=True)
+    other = worksheet(number(0, 0, 1.0))
+    return workbook([("Gráfico", 2, chart), ("Diálogo", 0, dialog), ("Guías", 0, worksheet(cells)),
+                     ("Otra", 0, other)], sst(strings))
+
+
+def date_1904():
+    cells = rk(0, 0, rk_int(0), XF_DATE) + number(1, 0, 1000.0, XF_DATE) + number(0, 1, 1000.0)
+    return workbook([("Hoja1", 0, worksheet(cells))], sst([]), date1904=True)
+
+
+def sst_continue_switch():
+    """The shared strings cross three CONTINUE records; each crossing in the
+    middle of the characters restates the encoding, the other way round."""
+    padding = ["relleno %d" % i for i in range(400)]
+    s1a, s1b = "Conocimiento aéreo ", "Москва"
+    s2a, s2b = "Ñandú €", "ABC"
+    s3 = "rico"
+    part1 = struct.pack("<II", 5 + len(padding), 5 + len(padding))
+    part1 += xlstr("ab")
+    part1 += struct.pack("<HB", len(s1a) + len(s1b), 0) + s1a.encode("latin-1")
+    cont1 = b"\x01" + s1b.encode("utf-16-le")
+    cont1 += struct.pack("<HB", len(s2a) + len(s2b), 1) + s2a.encode("utf-16-le")
+    cont2 = b"\x00" + s2b.encode("latin-1")
+    # Rich text with phonetic data: the run list crosses into the next record
+    # byte for byte, without a flag byte.
+    cont2 += struct.pack("<HBHI", len(s3), 0x0C, 2, 6) + s3.encode("latin-1") + b"\x00\x00\x01"
+    cont3 = b"\x00\x00\x00\x02\x00" + b"PHONET"
+    # The last CONTINUE starts with a string of its own: no flag byte.
+    cont3 += xlstr("Ω final")
+    for s in padding:
+        cont3 += xlstr(s)
+    records = rec(0x00FC, part1) + rec(0x003C, cont1) + rec(0x003C, cont2) + rec(0x003C, cont3)
+    # A long formula text in a STRING record continued with a switch too.
+    long_a, long_b = "x" * 50, "ñandú ☺"
+    string_split = (rec(0x0207, struct.pack("<HB", len(long_a) + len(long_b), 0) + long_a.encode("latin-1"))
+                    + rec(0x003C, b"\x01" + long_b.encode("utf-16-le")))
+    cells = b"".join(label_sst(i, 0, i) for i in range(5))
+    cells += label_sst(5, 0, 5 + len(padding) - 1)
+    cells += formula(6, 0, ("str", 0)) + string_split
+    return workbook([("Hoja1", 0, worksheet(cells))], records)
+
+
+def main():
+    tiny = small_waybill()
+    assert len(tiny) < CUTOFF
+    buf, _ = build_cfb([("Workbook", tiny)])
+    write("mini-stream-small-waybill.xls", buf)
+
+    buf, _ = build_cfb([("Workbook", date_1904())])
+    write("date-system-1904.xls", buf)
+
+    big = sst_continue_switch()
+    assert len(big) >= CUTOFF
+    buf, info = build_cfb([("\x05SummaryInformation", b"\0" * 200), ("Workbook", big)])
+    write("sst-continue-encoding-switch.xls", buf)
+
+    # Broken containers, all built from the same two workbooks.
+    start, n, _, _ = info["Workbook"]
+    loop = bytearray(buf)
+    set_fat(loop, info, start + n - 1, start)  # the last sector points back to the first
+    # Declare one sector more than the chain has, so the loop is followed.
+    struct.pack_into("<I", loop, dir_entry_offset(info, 2) + 120, len(big) + SECTOR)
+    write("looping-fat-chain.xls", loop)
+
+    outside = bytearray(buf)
+    set_fat(outside, info, start + 1, 100000)
+    write("fat-chain-points-outside.xls", outside)
+
+    absurd = bytearray(buf)
+    struct.pack_into("<I", absurd, dir_entry_offset(info, 2) + 120, 0x7FFFFFF0)
+    write("absurd-stream-size.xls", absurd)
+
+    small, sinfo = build_cfb([("\x05SummaryInformation", b"\0" * 200), ("Workbook", tiny)])
+    mini_loop = bytearray(small)
+    mstart, mn, _, _ = sinfo["Workbook"]
+    mini_fat_off = (sinfo["minifat"] + 1) * SECTOR
+    struct.pack_into("<I", mini_loop, mini_fat_off + 4 * (mstart + 1), mstart)  # third sector is the first again
+    write("looping-mini-chain.xls", mini_loop)
+
+    cycle = bytearray(small)
+    struct.pack_into("<I", cycle, dir_entry_offset(sinfo, 2) + 72, 1)  # entry 2's right sibling is entry 1
+    write("directory-cycle.xls", cycle)
+
+
+    # Records that are wrong inside a sound container.
+    bad_index = workbook([("Hoja1", 0, worksheet(label_sst(0, 0, 99)))], sst(["uno"]))
+    write("sst-index-out-of-range.xls", build_cfb([("Workbook", bad_index)])[0])
+
+    # Cut inside the first worksheet's last cell record (the tab after it is
+    # dropped too: its BOUNDSHEET then points past the end).
+    # Many tabs that all point at one dialog sheet whose dialog flag comes
+    # last: reading each tab in full would take the square of the size.
+    filler = b"".join(number(i, 0, float(i)) for i in range(100))
+    dialog = bof(0x0010) + filler + rec(0x0081, struct.pack("<H", 0x04D1)) + EOF_
+    tabs = [("D%d" % i, 0, dialog if i == 0 else b"") for i in range(200)]
+    write("tabs-overlapping-one-sheet.xls", build_cfb([("Workbook", workbook(tabs, sst([]), same_offset=True))])[0])
+
+    edge = workbook([("Hoja1", 0, worksheet(number(65535, 255, 1.0)))], sst([]))
+    write("cell-in-iv65536.xls", build_cfb([("Workbook", edge)])[0])
+    wide = workbook([("Hoja1", 0, worksheet(number(0, 255, 1.0) + number(0, 256, 2.0)))], sst([]))
+    write("cell-beyond-column-iv.xls", build_cfb([("Workbook", wide)])[0])
+
+    nan = workbook([("Hoja1", 0, worksheet(number(0, 0, float("nan"))))], sst([]))
+    write("number-not-finite.xls", build_cfb([("Workbook", nan)])[0])
+
+    cut = small_waybill()
+    other_len = len(worksheet(number(0, 0, 1.0)))
+    write("workbook-stream-cut-in-a-record.xls",
+          build_cfb([("Workbook", cut[:len(cut) - other_len - len(EOF_) - 5])])[0])
+
+    old = workbook([("Hoja1", 0, worksheet(b""))], b"").replace(bof(0x0005), bof(0x0005, 0x0500), 1)
+    write("biff5-bof-in-workbook-stream.xls", build_cfb([("Workbook", old)])[0])
+
+    write("word-document.doc", build_cfb([("WordDocument", b"\xEC\xA5" + b"\0" * 100)])[0])
+
+
+if __name__ == "__main__":
+    main()
