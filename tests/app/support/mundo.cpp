@@ -28,11 +28,11 @@ void conecto(DBConn& conexion, const QString& origen) {
 
 }  // namespace
 
-Mundo::Mundo(Motor motor) : motor_(motor) {
+Mundo::Mundo(Motor motor, vextest::DsnKeys claves) : motor_(motor) {
     qputenv("XDG_CONFIG_HOME", env_.filePath(QStringLiteral("config")).toUtf8());
     qputenv("WINDIR", env_.dir().toUtf8());
     proc::setExeNameForTesting(env_.filePath(QStringLiteral("importaguias")));
-    agregoOrigen(QStringLiteral("TALVEN"));
+    agregoOrigen(QStringLiteral("TALVEN"), claves);
     conexion_ = std::make_unique<DBConn>();
     conecto(*conexion_, QStringLiteral("TALVEN"));
 }
@@ -42,9 +42,15 @@ Mundo::~Mundo() {
     proc::setExeNameForTesting({});
 }
 
-void Mundo::agregoOrigen(const QString& nombre) {
+void Mundo::agregoOrigen(const QString& nombre, const vextest::DsnKeys& claves) {
     if (motor_ == Motor::SQLite) {
-        env_.addSqliteDsn(nombre, env_.filePath(nombre.toLower() + QStringLiteral(".db")));
+        const QString archivo = env_.filePath(nombre.toLower() + QStringLiteral(".db"));
+        if (claves.isEmpty()) {
+            env_.addSqliteDsn(nombre, archivo);
+        } else {
+            env_.addDsn(vextest::DsnList::User, nombre, QStringLiteral("SQLite3"),
+                        vextest::DsnKeys{{QStringLiteral("Database"), archivo}} + claves, QStringLiteral("SQLite3"));
+        }
     } else {
         bases_.push_back(std::make_unique<vextest::ScratchDatabase>(vextest::Engine::Postgres));
         env_.addPostgresDsn(nombre, bases_.back()->name());

@@ -23,8 +23,9 @@ const char* nombreMotor(Motor motor);
 
 class Mundo {
 public:
-    // Requires the pg_server fixture for Motor::PostgreSQL.
-    explicit Mundo(Motor motor);
+    // Requires the pg_server fixture for Motor::PostgreSQL. `claves` go into
+    // TALVEN's section after the driver's own (e.g. SQLite's SyncPragma).
+    explicit Mundo(Motor motor, vextest::DsnKeys claves = {});
     ~Mundo();
     Mundo(const Mundo&) = delete;
     Mundo& operator=(const Mundo&) = delete;
@@ -35,7 +36,7 @@ public:
     QString ruta(const QString& nombre) const { return env_.filePath(nombre); }
     // Adds another data source `nombre` on a new, empty database of the same
     // engine with the agent's tables.
-    void agregoOrigen(const QString& nombre);
+    void agregoOrigen(const QString& nombre, const vextest::DsnKeys& claves = {});
 
     // Runs statements on TALVEN through the world's own connection.
     void ejecuto(const QString& sql);
