@@ -113,7 +113,9 @@ void ProcesarYGuardar(benchmark::State& state, Caso caso) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(ProcesarYGuardar, sqlite, Caso::SQLite)->Arg(10000)->Arg(100000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+// The driver's default syncs the file after every statement (the run opens no
+// transaction): 60,000 syncs for 10,000 new waybills, so 10,000 rows only.
+BENCHMARK_CAPTURE(ProcesarYGuardar, sqlite, Caso::SQLite)->Arg(10000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(ProcesarYGuardar, sqlite_normal_wal, Caso::SQLiteNormalWal)->Arg(10000)->Arg(100000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(ProcesarYGuardar, postgresql, Caso::PostgreSQL)->Arg(10000)->Arg(100000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
