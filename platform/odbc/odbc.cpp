@@ -12,8 +12,12 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -228,6 +232,13 @@ struct ConnectionState {
     bool autoCommit = true;
     QString dbmsName;
     QString driverName;
+    // What block fetching may rely on with this driver (see
+    // Statement::setRowArraySize): that it fills row arrays correctly; that
+    // SQLSetPos(SQL_POSITION) then SQLGetData reads a row of a block; that no
+    // value is longer than the column size it reports.
+    bool blockFetch = false;
+    bool repositions = false;
+    bool declaredSizesHold = false;
     // Statements made on this connection, so closing frees them first.
     std::vector<std::weak_ptr<StatementState>> statements;
 
@@ -251,6 +262,32 @@ struct StatementState {
     std::vector<Column> columns;
     std::vector<Value> row;
 
+    // Driver capabilities, copied from the connection.
+    bool blockFetch = false;
+    bool repositions = false;
+    bool declaredSizesHold = false;
+
+    // Block fetching of the current result: one array per column, bound
+    // column-wise; the attributes point into this object, which never moves.
+    struct BoundColumn {
+        SQLSMALLINT cType = 0;
+        SQLLEN width = 0;              // bytes per row
+        std::vector<std::byte> data;   // blockRows * width
+        std::vector<SQLLEN> indicators;
+    };
+    bool blockMode = false;
+    bool blockAttributesSet = false;
+    bool blockLoaded = false;
+    SQLULEN blockRows = 0;
+    SQLULEN rowsFetched = 0;
+    SQLULEN blockRow = 0;
+    std::vector<SQLUSMALLINT> rowStatus;
+    std::vector<BoundColumn> bound;
+    // The diagnostics of a block in which a row failed, raised when that row
+    // is reached (for drivers that cannot go back to it).
+    std::optional<Error> blockError;
+    std::int64_t fetchCalls = 0;
+
     void freeHandle() noexcept {
         if (stmt != SQL_NULL_HSTMT) {
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);
@@ -258,6 +295,30 @@ struct StatementState {
         }
         cursorOpen = false;
         hasRow = false;
+        blockAttributesSet = false;
+        dropBlock();
+    }
+    // Puts the handle back to one row per fetch without bound columns, and
+    // forgets the block state.
+    void undoBlock() noexcept {
+        if (blockAttributesSet && stmt != SQL_NULL_HSTMT) {
+            SQLFreeStmt(stmt, SQL_UNBIND);
+            SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(1)), 0);
+            SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+            SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+        }
+        blockAttributesSet = false;
+        dropBlock();
+    }
+    // Forgets the block state (the buffers too); the handle's attributes are
+    // the caller's business.
+    void dropBlock() noexcept {
+        blockMode = false;
+        blockLoaded = false;
+        blockRows = rowsFetched = blockRow = 0;
+        rowStatus.clear();
+        bound.clear();
+        blockError.reset();
     }
     ~StatementState() { freeHandle(); }
 };
@@ -327,6 +388,31 @@ QString getInfoText(const detail::ConnectionState& c, SQLUSMALLINT info) {
     SQLRETURN rc = SQLGetInfoW(c.dbc, info, buf, sizeof buf, &len);
     check(rc, SQL_HANDLE_DBC, c.dbc, false, QStringLiteral("Cannot read the driver's information"));
     return stripNuls(fromWide(buf, static_cast<qsizetype>(sizeof buf / sizeof buf[0])));
+}
+
+SQLUINTEGER getInfoBits(const detail::ConnectionState& c, SQLUSMALLINT info) {
+    SQLUINTEGER bits = 0;
+    SQLRETURN rc = c.narrow ? SQLGetInfoA(c.dbc, info, &bits, sizeof bits, nullptr)
+                            : SQLGetInfoW(c.dbc, info, &bits, sizeof bits, nullptr);
+    return SQL_SUCCEEDED(rc) ? bits : 0;
+}
+
+// Which drivers block fetching may be used with, and how. Only drivers seen
+// to fill row arrays correctly take part. Of those, the MySQL family claims
+// SQL_GD_BLOCK but its SQLSetPos(SQL_POSITION) reads another row of the
+// block and upsets the cursor, and the SQLite3 driver's positions are off
+// by the block's size; only the PostgreSQL driver reads a row of a block
+// back correctly. SQLite stores values of any length whatever a column
+// declares.
+void detectBlockCapabilities(detail::ConnectionState& c) {
+    const QString dbms = c.dbmsName.toLower();
+    const bool postgres = dbms.contains(u"postgresql");
+    const bool mysqlFamily = dbms.contains(u"mysql") || dbms.contains(u"mariadb");
+    const bool sqlite = dbms == u"sqlite";
+    c.blockFetch = postgres || mysqlFamily || sqlite;
+    c.declaredSizesHold = postgres || mysqlFamily;
+    const SQLUINTEGER needed = SQL_GD_BLOCK | SQL_GD_BOUND | SQL_GD_ANY_ORDER;
+    c.repositions = postgres && (getInfoBits(c, SQL_GETDATA_EXTENSIONS) & needed) == needed;
 }
 
 void requireOpen(const std::shared_ptr<detail::ConnectionState>& s, const QString& operation) {
@@ -421,6 +507,7 @@ void Connection::open(const QString& connectionString) {
                                     "'NO_BACKSLASH_ESCAPES')"),
                      QStringLiteral("Cannot set the session's sql_mode"));
         }
+        detectBlockCapabilities(*state_);
     } catch (...) {
         state_->disconnect();
         throw;
@@ -500,6 +587,9 @@ std::shared_ptr<detail::StatementState> makeStatement(const std::shared_ptr<deta
     s->conn = c;
     s->narrow = c->narrow;
     s->textOnlyIntegers = c->dbmsName.compare(u"SQLite", Qt::CaseInsensitive) == 0;
+    s->blockFetch = c->blockFetch;
+    s->repositions = c->repositions;
+    s->declaredSizesHold = c->declaredSizesHold;
     check(SQLAllocHandle(SQL_HANDLE_STMT, c->dbc, &s->stmt), SQL_HANDLE_DBC, c->dbc, c->narrow, op);
     // Forget statements already gone, then remember this one.
     std::erase_if(c->statements, [](const std::weak_ptr<detail::StatementState>& w) { return w.expired(); });
@@ -613,49 +703,266 @@ bool readText(detail::StatementState& s, SQLUSMALLINT col, QString& out, const Q
     return true;
 }
 
+FetchAs effectiveKind(const detail::StatementState& s, size_t i) {
+    const FetchAs kind = fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType));
+    return kind == FetchAs::Integer && s.textOnlyIntegers ? FetchAs::Text : kind;
+}
+
+// Text of column i as read: SQLite declares integer columns that may hold
+// anything, so there exact integers become integers and the rest stays text.
+void settleText(const detail::StatementState& s, size_t i, QString text, Value& v) {
+    v.kind = Value::Kind::Text;
+    v.text = std::move(text);
+    if (s.textOnlyIntegers && fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType)) == FetchAs::Integer) {
+        bool ok = false;
+        const qlonglong n = v.text.toLongLong(&ok);
+        if (ok) {
+            v.kind = Value::Kind::Integer;
+            v.integer = n;
+            v.text.clear();
+        }
+    }
+}
+
+// Reads column i of the current row with SQLGetData.
+void readValue(detail::StatementState& s, size_t i, Value& v, const QString& op) {
+    const auto col = static_cast<SQLUSMALLINT>(i + 1);
+    v = Value{};
+    const FetchAs kind = effectiveKind(s, i);
+    if (kind == FetchAs::Integer) {
+        SQLBIGINT n = 0;
+        SQLLEN ind = 0;
+        check(SQLGetData(s.stmt, col, SQL_C_SBIGINT, &n, sizeof n, &ind), SQL_HANDLE_STMT, s.stmt, s.narrow, op);
+        if (ind != SQL_NULL_DATA) {
+            v.kind = Value::Kind::Integer;
+            v.integer = n;
+        }
+    } else if (kind == FetchAs::Real) {
+        double d = 0;
+        SQLLEN ind = 0;
+        check(SQLGetData(s.stmt, col, SQL_C_DOUBLE, &d, sizeof d, &ind), SQL_HANDLE_STMT, s.stmt, s.narrow, op);
+        if (ind != SQL_NULL_DATA) {
+            v.kind = Value::Kind::Real;
+            v.real = d;
+        }
+    } else {
+        QString t;
+        if (readText(s, col, t, op)) settleText(s, i, std::move(t), v);
+    }
+}
+
 void readRow(detail::StatementState& s) {
     const QString op = QStringLiteral("Cannot read a value of the result");
     s.row.assign(s.columns.size(), Value{});
-    for (size_t i = 0; i < s.columns.size(); ++i) {
-        const auto col = static_cast<SQLUSMALLINT>(i + 1);
-        Value& v = s.row[i];
-        FetchAs kind = fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType));
-        if (kind == FetchAs::Integer && s.textOnlyIntegers) kind = FetchAs::Text;
-        if (kind == FetchAs::Integer) {
-            SQLBIGINT n = 0;
-            SQLLEN ind = 0;
-            check(SQLGetData(s.stmt, col, SQL_C_SBIGINT, &n, sizeof n, &ind), SQL_HANDLE_STMT, s.stmt, s.narrow, op);
-            if (ind != SQL_NULL_DATA) {
-                v.kind = Value::Kind::Integer;
-                v.integer = n;
-            }
-        } else if (kind == FetchAs::Real) {
-            double d = 0;
-            SQLLEN ind = 0;
-            check(SQLGetData(s.stmt, col, SQL_C_DOUBLE, &d, sizeof d, &ind), SQL_HANDLE_STMT, s.stmt, s.narrow, op);
-            if (ind != SQL_NULL_DATA) {
-                v.kind = Value::Kind::Real;
-                v.real = d;
-            }
-        } else {
-            QString t;
-            if (readText(s, col, t, op)) {
-                v.kind = Value::Kind::Text;
-                v.text = std::move(t);
-                // SQLite declares integer columns that may hold anything:
-                // exact integers become integers, the rest stays text.
-                if (s.textOnlyIntegers && fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType)) == FetchAs::Integer) {
-                    bool ok = false;
-                    const qlonglong n = v.text.toLongLong(&ok);
-                    if (ok) {
-                        v.kind = Value::Kind::Integer;
-                        v.integer = n;
-                        v.text.clear();
-                    }
-                }
-            }
-        }
+    for (size_t i = 0; i < s.columns.size(); ++i) readValue(s, i, s.row[i], op);
+}
+
+// ---- Block fetching
+
+constexpr SQLULEN kMaxBlockRows = 1000;
+// Text columns are bound only up to this many characters a value.
+constexpr std::int64_t kMaxBoundChars = 508;
+// Width of a text column bound without a trustworthy size, where longer
+// values are read again whole.
+constexpr std::int64_t kUnsizedBoundChars = 128;
+
+// Types whose text the column size bounds (in characters, plus sign, point
+// and fraction for decimals and times).
+bool textBoundedBySize(int sqlType) {
+    switch (sqlType) {
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_DATETIME:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_GUID:
+        return true;
+    default:
+        return false;
     }
+}
+
+// The C type and bytes a row for column i of a block; 0 bytes when the
+// column has no buffer its values are sure to fit and the driver cannot go
+// back to read a longer one.
+SQLLEN boundWidth(const detail::StatementState& s, size_t i, SQLSMALLINT& cType) {
+    switch (effectiveKind(s, i)) {
+    case FetchAs::Integer: cType = SQL_C_SBIGINT; return sizeof(SQLBIGINT);
+    case FetchAs::Real: cType = SQL_C_DOUBLE; return sizeof(double);
+    case FetchAs::Text: break;
+    }
+    const Column& c = s.columns[i];
+    const bool sized = s.declaredSizesHold && textBoundedBySize(c.sqlType) && c.size > 0 && c.size <= kMaxBoundChars;
+    std::int64_t chars = 0;
+    if (sized)
+        chars = c.size + 8;
+    else if (s.repositions)
+        chars = kUnsizedBoundChars;
+    else
+        return 0;
+    // A character takes up to two UTF-16 units or four UTF-8 bytes.
+    if (s.narrow) {
+        cType = SQL_C_CHAR;
+        return static_cast<SQLLEN>(chars * 4 + 1);
+    }
+    cType = SQL_C_WCHAR;
+    return static_cast<SQLLEN>((chars * 2 + 1) * static_cast<std::int64_t>(sizeof(SQLWCHAR)));
+}
+
+// Binds the columns of a fresh result to arrays of rowArraySize rows where
+// the driver and the columns allow it; leaves the statement row by row
+// otherwise (nothing has been fetched yet, so that is always safe).
+void setUpBlock(detail::StatementState& s) {
+    if (!s.blockFetch || s.rowArraySize <= 1 || s.columns.empty()) return;
+    const SQLULEN rows = std::min<SQLULEN>(static_cast<SQLULEN>(s.rowArraySize), kMaxBlockRows);
+    std::vector<detail::StatementState::BoundColumn> bound(s.columns.size());
+    for (size_t i = 0; i < bound.size(); ++i) {
+        auto& b = bound[i];
+        b.width = boundWidth(s, i, b.cType);
+        if (b.width == 0) return;
+        b.data.assign(static_cast<size_t>(b.width) * rows, std::byte{0});
+        b.indicators.assign(rows, 0);
+    }
+    s.bound = std::move(bound);
+    s.rowStatus.assign(rows, SQL_ROW_NOROW);
+    s.blockAttributesSet = true;
+    SQLULEN actual = 0;
+    bool ok = SQL_SUCCEEDED(SQLSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rows), 0)) &&
+              SQL_SUCCEEDED(SQLGetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, &actual, sizeof actual, nullptr)) &&
+              actual == rows &&
+              SQL_SUCCEEDED(SQLSetStmtAttr(s.stmt, SQL_ATTR_ROWS_FETCHED_PTR, &s.rowsFetched, 0)) &&
+              SQL_SUCCEEDED(SQLSetStmtAttr(s.stmt, SQL_ATTR_ROW_STATUS_PTR, s.rowStatus.data(), 0));
+    for (size_t i = 0; ok && i < s.bound.size(); ++i) {
+        auto& b = s.bound[i];
+        ok = SQL_SUCCEEDED(SQLBindCol(s.stmt, static_cast<SQLUSMALLINT>(i + 1), b.cType, b.data.data(), b.width,
+                                      b.indicators.data()));
+    }
+    if (!ok) {
+        s.undoBlock();
+        return;
+    }
+    s.blockRows = rows;
+    s.blockMode = true;
+}
+
+// Value of column i in row k of the block; false when it did not fit its
+// buffer (it must then be read again whole).
+bool decodeBound(const detail::StatementState& s, size_t i, SQLULEN k, Value& v) {
+    const auto& b = s.bound[i];
+    v = Value{};
+    const SQLLEN ind = b.indicators[k];
+    if (ind == SQL_NULL_DATA) return true;
+    const std::byte* p = b.data.data() + static_cast<size_t>(b.width) * k;
+    switch (b.cType) {
+    case SQL_C_SBIGINT: {
+        SQLBIGINT n = 0;
+        std::memcpy(&n, p, sizeof n);
+        v.kind = Value::Kind::Integer;
+        v.integer = n;
+        return true;
+    }
+    case SQL_C_DOUBLE: {
+        double d = 0;
+        std::memcpy(&d, p, sizeof d);
+        v.kind = Value::Kind::Real;
+        v.real = d;
+        return true;
+    }
+    case SQL_C_WCHAR: {
+        if (ind < 0 || ind > b.width - static_cast<SQLLEN>(sizeof(SQLWCHAR))) return false;
+        QString t(static_cast<qsizetype>(static_cast<size_t>(ind) / sizeof(SQLWCHAR)), Qt::Uninitialized);
+        std::memcpy(t.data(), p, static_cast<size_t>(t.size()) * sizeof(SQLWCHAR));
+        t.remove(QChar(u'\0'));
+        settleText(s, i, std::move(t), v);
+        return true;
+    }
+    default: {
+        if (ind < 0 || ind > b.width - 1) return false;
+        QByteArray bytes(reinterpret_cast<const char*>(p), static_cast<qsizetype>(ind));
+        bytes.replace('\0', QByteArray());
+        settleText(s, i, QString::fromUtf8(bytes), v);
+        return true;
+    }
+    }
+}
+
+// Places the current row of the block in s.row; values that did not fit,
+// and rows the driver could not deliver, are read again through
+// SQLSetPos where the driver can, and raise otherwise.
+void decodeBlockRow(detail::StatementState& s, const QString& op) {
+    const SQLULEN k = s.blockRow;
+    const SQLUSMALLINT status = s.rowStatus[k];
+    s.row.assign(s.columns.size(), Value{});
+    auto position = [&] {
+        check(SQLSetPos(s.stmt, static_cast<SQLSETPOSIROW>(k + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT,
+              s.stmt, s.narrow, op);
+    };
+    const QString readOp = QStringLiteral("Cannot read a value of the result");
+    if (status == SQL_ROW_ERROR || status == SQL_ROW_NOROW) {
+        if (s.repositions) {
+            position();
+            for (size_t i = 0; i < s.columns.size(); ++i) readValue(s, i, s.row[i], readOp);
+            return;
+        }
+        if (s.blockError) throw *s.blockError;
+        throwState(op, QStringLiteral("the driver could not deliver the row"));
+    }
+    bool positioned = false;
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+        if (decodeBound(s, i, k, s.row[i])) continue;
+        if (!s.repositions)
+            throwState(readOp, QStringLiteral("the driver delivered a value of column %1 longer than the size it "
+                                              "announced (%2)")
+                                   .arg(s.columns[i].label)
+                                   .arg(s.columns[i].size));
+        if (!positioned) position();
+        positioned = true;
+        readValue(s, i, s.row[i], readOp);
+    }
+}
+
+// fetch() for a result bound to blocks: serves the rows of the block, and
+// fetches the next block once they are used up.
+bool fetchInBlocks(detail::StatementState& s, const QString& op) {
+    s.hasRow = false;
+    if (s.blockLoaded && s.blockRow + 1 < s.rowsFetched) {
+        ++s.blockRow;
+    } else {
+        s.blockLoaded = false;
+        s.blockError.reset();
+        s.row.clear();
+        s.rowsFetched = 0;
+        std::fill(s.rowStatus.begin(), s.rowStatus.end(), static_cast<SQLUSMALLINT>(SQL_ROW_NOROW));
+        const SQLRETURN rc = SQLFetch(s.stmt);
+        ++s.fetchCalls;
+        if (rc == SQL_NO_DATA) return false;
+        check(rc, SQL_HANDLE_STMT, s.stmt, s.narrow, op);
+        if (s.rowsFetched == 0 || s.rowsFetched > s.blockRows)
+            throwState(op, QStringLiteral("the driver reported %1 rows in a block of %2")
+                               .arg(s.rowsFetched)
+                               .arg(s.blockRows));
+        if (rc == SQL_SUCCESS_WITH_INFO && !s.repositions &&
+            std::find(s.rowStatus.begin(), s.rowStatus.begin() + static_cast<std::ptrdiff_t>(s.rowsFetched),
+                      static_cast<SQLUSMALLINT>(SQL_ROW_ERROR)) != s.rowStatus.begin() + static_cast<std::ptrdiff_t>(s.rowsFetched)) {
+            Diagnostics d = readDiagnostics(SQL_HANDLE_STMT, s.stmt, s.narrow);
+            if (d.message.isEmpty()) d.message = QStringLiteral("the driver could not deliver the row");
+            s.blockError = Error(op, d.sqlState, d.nativeCode, d.message);
+        }
+        s.blockLoaded = true;
+        s.blockRow = 0;
+    }
+    decodeBlockRow(s, op);
+    s.hasRow = true;
+    return true;
 }
 
 [[noreturn]] void throwConversion(const detail::StatementState& s, int column, const QString& value,
@@ -679,6 +986,7 @@ void Statement::execDirect(const QString& sql) {
     s.columns.clear();
     s.row.clear();
     s.rowCount = -1;
+    s.fetchCalls = 0;
     SQLRETURN rc;
     if (s.narrow) {
         QByteArray u = sql.toUtf8();
@@ -696,6 +1004,7 @@ void Statement::execDirect(const QString& sql) {
     }
     describe(s);
     s.cursorOpen = !s.columns.empty();
+    if (s.cursorOpen) setUpBlock(s);
 }
 
 bool Statement::hasResultSet() const noexcept { return state_ && state_->cursorOpen; }
@@ -721,9 +1030,11 @@ bool Statement::fetch() {
     requireHandle(state_, op);
     auto& s = *state_;
     if (!s.cursorOpen) throwState(op, QStringLiteral("the statement has no open result"));
+    if (s.blockMode) return fetchInBlocks(s, op);
     SQLRETURN rc = SQLFetch(s.stmt);
+    ++s.fetchCalls;
+    s.hasRow = false;
     if (rc == SQL_NO_DATA) {
-        s.hasRow = false;
         s.row.clear();
         return false;
     }
@@ -734,6 +1045,10 @@ bool Statement::fetch() {
 }
 
 bool Statement::hasRow() const noexcept { return state_ && state_->hasRow; }
+
+bool Statement::fetchesInBlocks() const noexcept { return state_ && state_->cursorOpen && state_->blockMode; }
+
+std::int64_t Statement::fetchCallCount() const noexcept { return state_ ? state_->fetchCalls : 0; }
 
 const Value& Statement::value(int column) const {
     if (!hasRow()) throw rtl::Exception(QStringLiteral("There is no current row to read"));
@@ -793,6 +1108,7 @@ std::int64_t Statement::rowsAffected() const { return state_ ? state_->rowCount 
 void Statement::closeCursor() noexcept {
     if (!state_ || state_->stmt == SQL_NULL_HSTMT) return;
     SQLFreeStmt(state_->stmt, SQL_CLOSE);
+    state_->undoBlock();
     state_->cursorOpen = false;
     state_->hasRow = false;
     state_->row.clear();

@@ -171,15 +171,31 @@ public:
     int columnSqlType(int column) const { return this->column(column).sqlType; }
 
     // Rows per fetch round trip requested from the driver (default 1). Takes
-    // effect at the next execDirect. Values below 1 count as 1.
+    // effect at the next execDirect. Values below 1 count as 1; blocks hold
+    // at most 1000 rows whatever is set.
+    //
+    // A result is fetched in blocks (columns bound to arrays, one SQLFetch per
+    // block) only where that cannot change a value: on drivers known to
+    // deliver blocks correctly (PostgreSQL, MySQL family, SQLite), and only
+    // when every column has a buffer it cannot overflow, or the driver can go
+    // back to a row of the block to read an overlong value whole
+    // (PostgreSQL). Otherwise it is fetched row by row. Either way fetch()
+    // and the values it places are the same.
     void setRowArraySize(int rows);
     int rowArraySize() const noexcept;
 
     // Advances to the next row; false (and no current row) once the rows are
-    // exhausted. Requires a result set. Throws Error.
+    // exhausted. Requires a result set. Throws Error; a row the driver could
+    // not deliver raises when it is reached, after the rows before it.
     bool fetch();
     // Whether fetch() has placed a current row.
     bool hasRow() const noexcept;
+
+    // Whether the current result is fetched in blocks (see setRowArraySize).
+    bool fetchesInBlocks() const noexcept;
+    // SQLFetch calls made on the current result so far: one per row (plus
+    // the one that finds the end) row by row, one per block in blocks.
+    std::int64_t fetchCallCount() const noexcept;
 
     // Values of the current row; require hasRow() and a valid column.
     const Value& value(int column) const;
