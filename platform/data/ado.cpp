@@ -26,7 +26,7 @@ QList<QPair<QString, QString>> parseOleDbConnectionString(const QString& s) {
         }
         key = key.trimmed();
         if (i >= n || s[i] == u';') {
-            // A bare word or an empty piece carries no value.
+            // A bare word or an empty segment carries no value.
             ++i;
             continue;
         }
