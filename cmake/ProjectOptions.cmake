@@ -1,7 +1,7 @@
 # Compiler settings shared by every target of the project.
 add_library(vex_options INTERFACE)
 add_library(vex::options ALIAS vex_options)
-target_compile_options(vex_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local
+target_compile_options(vex_options INTERFACE -Wall -Wextra -Wpedantic $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>
   -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual)
 if(VEX_WERROR)
   target_compile_options(vex_options INTERFACE -Werror)

@@ -117,9 +117,12 @@ std::optional<CellRef> parseRef(std::string_view s) {
 // ---------------------------------------------------------------- parts
 
 void parsePart(ZipArchive& zip, const std::string& part, XmlHandler& handler) {
-    constexpr std::size_t chunk = 256 * 1024;
+    // Large chunks for large parts; small parts (most of them) need no more
+    // than their size.
+    const std::uint64_t declared = zip.declaredSizes(part).inflated;
+    const std::size_t chunk = static_cast<std::size_t>(std::clamp<std::uint64_t>(declared + 1, 4096, 256 * 1024));
     XmlStream xml(handler, zip.fileName(), part);
-    zip.readInto(part, chunk, [&xml] { return xml.buffer(chunk); }, [&xml](std::size_t n) { xml.parseBuffer(n); });
+    zip.readInto(part, chunk, [&xml, chunk] { return xml.buffer(chunk); }, [&xml](std::size_t n) { xml.parseBuffer(n); });
     xml.finish();
 }
 
@@ -296,9 +299,16 @@ private:
 
 class SharedStringsHandler : public XmlHandler {
 public:
+    // `reserveLimit` caps the size hint of the table's uniqueCount, which the
+    // file only claims.
+    explicit SharedStringsHandler(std::size_t reserveLimit) : reserveLimit_(reserveLimit) {}
     std::vector<QString> strings;
-    void startElement(const char* name, const char**) override {
-        if (std::strcmp(name, "si") == 0) {
+    void startElement(const char* name, const char** atts) override {
+        if (std::strcmp(name, "sst") == 0) {
+            if (const char* unique = attribute(atts, "uniqueCount"))
+                if (const auto n = parseInt(unique); n && *n > 0)
+                    strings.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(*n), reserveLimit_)));
+        } else if (std::strcmp(name, "si") == 0) {
             inSi_ = true;
             rich_.reset();
         } else if (inSi_) {
@@ -318,6 +328,7 @@ public:
     }
 
 private:
+    std::size_t reserveLimit_;
     bool inSi_ = false;
     RichTextCollector rich_;
 };
@@ -644,17 +655,24 @@ WorkbookData readPackage(ZipArchive& zip) {
     }
     std::vector<QString> strings;
     if (const Relationship* r = findByType(rels.inOrder, "/sharedStrings")) {
-        SharedStringsHandler sst;
         const std::string part = resolveTarget(baseDir, r->target);
+        // A string item takes at least 9 bytes ("<si><t/></si>" less a little).
+        const ZipArchive::DeclaredSizes sizes = zip.declaredSizes(part);
+        SharedStringsHandler sst(static_cast<std::size_t>(
+            std::min({sizes.inflated / 9, sizes.compressed * 16 / 9, std::uint64_t{1'000'000}})));
         if (zip.contains(part)) {
             parsePart(zip, part, sst);
             strings = std::move(sst.strings);
         }
     }
-    // A cell takes at least 12 bytes of XML ("<c><v>1</v></c>"), and no hint
-    // may reserve more than 2 million cells (about 100 MB).
+    // The hint may not reserve more cells than the part can hold: a cell takes
+    // at least 12 bytes of XML ("<c><v>1</v></c>"), cell data rarely deflates
+    // better than 16:1 (the compressed size is real bytes of the file, the
+    // inflated size only a claim), and never more than 2 million cells (about
+    // 100 MB).
+    const ZipArchive::DeclaredSizes sizes = zip.declaredSizes(firstWorksheetPart);
     const std::size_t reserveLimit = static_cast<std::size_t>(
-        std::min<std::uint64_t>(zip.declaredSize(firstWorksheetPart) / 12, 2'000'000));
+        std::min({sizes.inflated / 12, sizes.compressed * 16 / 12, std::uint64_t{2'000'000}}));
     SheetHandler sheet(data.firstWorksheet, strings, shownAs, book.date1904, fileName, firstWorksheetName, reserveLimit);
     parsePart(zip, firstWorksheetPart, sheet);
     return data;

@@ -73,13 +73,15 @@ bool ZipArchive::contains(const std::string& name) const {
     return zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE) >= 0;
 }
 
-std::uint64_t ZipArchive::declaredSize(const std::string& name) const {
+ZipArchive::DeclaredSizes ZipArchive::declaredSizes(const std::string& name) const {
     const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
     zip_stat_t st;
     zip_stat_init(&st);
-    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
-        return 0;
-    return st.size;
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0) return {};
+    DeclaredSizes sizes;
+    if (st.valid & ZIP_STAT_SIZE) sizes.inflated = st.size;
+    if (st.valid & ZIP_STAT_COMP_SIZE) sizes.compressed = st.comp_size;
+    return sizes;
 }
 
 void ZipArchive::read(const std::string& name, const Sink& sink) {

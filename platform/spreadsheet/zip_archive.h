@@ -49,9 +49,13 @@ public:
     // case, as package part names do).
     bool contains(const std::string& name) const;
 
-    // The inflated size the archive declares for part `name` (0 when the part
-    // is missing or the size unknown). A hint only: read() checks the real size.
-    std::uint64_t declaredSize(const std::string& name) const;
+    // The sizes the archive declares for part `name`, inflated and compressed
+    // (0 when the part is missing or a size unknown). Hints only: read()
+    // checks the real sizes.
+    struct DeclaredSizes {
+        std::uint64_t inflated = 0, compressed = 0;
+    };
+    DeclaredSizes declaredSizes(const std::string& name) const;
 
     // Streams the inflated bytes of part `name` to `sink` in chunks.
     // Throws ReadError when the part is missing, encrypted, corrupt, or

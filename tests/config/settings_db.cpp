@@ -50,8 +50,3 @@ SettingsDb::~SettingsDb() {
 }
 
 }  // namespace vex::test
-
-// The PostgreSQL driver leaks a small block on each failed statement, inside
-// its own library; these tests make statements fail on purpose.
-extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions() { return "leak:psqlodbcw.so\n"; }

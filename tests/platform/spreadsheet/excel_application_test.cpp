@@ -74,6 +74,13 @@ TEST_F(ReadingSequence, SheetJsWaybillsStopAtTheFirstEmptyWaybillNumber) {
     EXPECT_EQ(rows[2][8], QStringLiteral("30"));  // a weight kept as text
 }
 
+#ifdef VEX_HAVE_XLS_READER
+TEST_F(ReadingSequence, Biff8WaybillsReadAsTheirXlsxTwin) {
+    // The same waybills written by SheetJS as .xls give the same texts.
+    EXPECT_EQ(readRows(ours("sheetjs-biff8-waybills.xls")), readRows(ours("sheetjs-waybills.xlsx")));
+}
+#endif
+
 TEST_F(ReadingSequence, NumbersAndDatesFromLibXlsxWriterBehindAChartSheet) {
     auto excel = ole::CreateOleObject(QStringLiteral("Excel.Application"));
     excel->Workbooks()->open(ours("xlsxwriter-waybills-formulas-chartsheet-first.xlsx"));
