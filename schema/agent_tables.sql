@@ -36,3 +36,57 @@ create table config01 (
 create table asoc_manif (
   id integer not null primary key
 );
+
+-- Manifests: clave holds "4", two blanks and the kind digit (0 INGRESO,
+-- 1 EGRESO), the manifest number (6 characters), 6 further characters and
+-- the date as yyyymmdd. archivado 0 marks an open manifest.
+create table manifiestos (
+  id integer not null primary key,
+  clave varchar(40) not null,
+  archivado integer not null default 0
+);
+
+-- The agent's customers; a consignee is found by its name.
+create table IClientes (
+  codigo integer not null primary key,
+  nombre varchar(120) not null
+);
+
+create index IClientes_nombre on IClientes (nombre);
+
+-- One row per waybill and manifest.
+create table conocimientos (
+  id {AUTO_ID},
+  manifiesto integer not null,
+  numero varchar(40) not null,
+  master varchar(40),
+  tipo varchar(10),
+  nombrecons varchar(120),
+  idconsignatario integer,
+  embarcador varchar(120),
+  notifyTo varchar(120),
+  pago_carga varchar(20),
+  estado integer,
+  numerodna integer,
+  embarque varchar(6),
+  destino varchar(6),
+  descarga varchar(6),
+  PaisOrigenConsig integer,
+  operacion varchar(2),
+  unique (numero, manifiesto)
+);
+
+-- The cargo lines of a waybill row.
+create table lineas (
+  id {AUTO_ID},
+  conocimiento integer not null,
+  numero integer not null,
+  tipobulto varchar(10),
+  totalbulto {DOUBLE},
+  pesobruto {DOUBLE},
+  estado integer,
+  operacion varchar(2),
+  volumen numeric(14,3),
+  descripcion varchar(255),
+  unique (conocimiento, numero)
+);

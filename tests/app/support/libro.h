@@ -1,0 +1,26 @@
+// Writes small workbooks for the window's tests: one worksheet, cells given
+// row by row from row 1 (texts, numbers or nothing), through libxlsxwriter.
+#pragma once
+
+#include <QString>
+#include <variant>
+#include <vector>
+
+namespace prueba {
+
+struct Vacia {};
+using Celda = std::variant<Vacia, double, QString>;
+using Fila = std::vector<Celda>;
+
+// Writes `filas` into the first worksheet of a new .xlsx at `ruta` (row 1
+// first). Throws std::runtime_error when the file cannot be written.
+void escriboLibro(const QString& ruta, const std::vector<Fila>& filas);
+
+// A waybill row in the workbook's layout (12 columns), the header row aside.
+Fila filaGuia(const QString& remitente, const QString& consignatario, const QString& numero,
+              const QString& master, Celda peso, Celda volumen, Celda bultos, const QString& origen);
+
+// The header row of the layout.
+Fila encabezado();
+
+}  // namespace prueba
