@@ -105,7 +105,11 @@ int crear(const QString& dir) {
                  QStringLiteral("[SQLite3]\nDescription = SQLite3 ODBC driver\nDriver = %1\n")
                      .arg(QStringLiteral(VEX_SQLITE_DRIVER))) ||
         !escribo(dir + QStringLiteral("/odbc.ini"),
-                 QStringLiteral("[ODBC Data Sources]\nTALVEN = SQLite3\n\n[TALVEN]\nDriver = SQLite3\nDatabase = %1\n")
+                 // WAL with normal syncing: without a transaction around "Guardar",
+                 // the driver's default full sync per statement makes a big
+                 // shipment take minutes.
+                 QStringLiteral("[ODBC Data Sources]\nTALVEN = SQLite3\n\n[TALVEN]\nDriver = SQLite3\n"
+                                "Database = %1\nSyncPragma = NORMAL\nJournalMode = WAL\n")
                      .arg(base))) {
         std::fprintf(stderr, "No se pudieron escribir las listas de orígenes de datos en %s\n", qPrintable(dir));
         return 1;
