@@ -73,6 +73,13 @@ TEST(EngineDetection, UserListFirstThenSystemListNamesWithoutCase) {
         EXPECT_EQ(engineOf(), u"SQLSERVER"_qs);
     }
     {
+        SCOPED_TRACE("an empty per-user value reads the system list, whatever its section says");
+        OdbcTestEnv env;
+        env.addDsn(DsnList::User, u"TALVEN"_qs, u"MySQL ODBC"_qs, {}, QString());
+        env.addDsn(DsnList::System, u"TALVEN"_qs, u"SQL Server"_qs, {}, u"Oracle"_qs);
+        EXPECT_EQ(engineOf(), u"ORACLE"_qs);
+    }
+    {
         SCOPED_TRACE("found nowhere");
         OdbcTestEnv env;
         EXPECT_EQ(engineOf(), QString());
