@@ -102,9 +102,13 @@ std::int32_t TVexQuery::reserveRereading(const QString& Tabla, const QString& ca
 }
 
 std::int32_t TVexQuery::reserveCounting(const QString& Tabla, const QString& campo, std::int32_t ValorID) {
-    std::int32_t vCodigo = successor(readMaximum(Tabla, campo), Tabla, campo);
+    const std::int32_t highest = readMaximum(Tabla, campo);
     if (ValorID != 0) return reserveGiven(Tabla, campo, ValorID);
-    int unexplained = 0;
+    std::int32_t vCodigo = successor(highest, Tabla, campo);
+    // A refused insert counts as a taken code and the next one is tried. Only
+    // after a run of refusals is the highest read, to learn how many of the
+    // refused codes at the top of the run no taken code explains.
+    int refusedInARow = 0;
     for (;;) {
         setStatement(insertLines(Tabla, campo, vCodigo));
         try {
@@ -112,10 +116,12 @@ std::int32_t TVexQuery::reserveCounting(const QString& Tabla, const QString& cam
             return vCodigo;
         } catch (...) {
             const QString lastError = messageOf(std::current_exception());
-            // The refusal is a taken code only if the highest has reached it.
-            if (readMaximum(Tabla, campo) >= vCodigo) unexplained = 0;
-            else if (++unexplained >= kReservaIntentosSinExplicacion)
-                giveUp(Tabla, campo, unexplained, lastError);
+            if (++refusedInARow >= kReservaIntentosSinExplicacion) {
+                const std::int64_t unexplained = std::int64_t{vCodigo} - readMaximum(Tabla, campo);
+                if (unexplained >= kReservaIntentosSinExplicacion)
+                    giveUp(Tabla, campo, static_cast<int>(unexplained), lastError);
+                refusedInARow = unexplained > 0 ? static_cast<int>(unexplained) : 0;
+            }
             vCodigo = successor(vCodigo, Tabla, campo);
         }
     }

@@ -38,14 +38,26 @@ void TCustomConnection::SetName(const QString& name) {
 bool TCustomConnection::Connected() const { return conn_ && conn_->isOpen(); }
 
 void TCustomConnection::SetConnected(bool value) {
-    if (value == Connected()) return;
     if (!value) {
+        if (!Connected()) return;
         for (TCustomSQLQuery* q : queries_) q->connectionClosing();
         conn_->close();
         conn_.reset();
         return;
     }
-    const QString cs = odbcConnectionString();
+    QString cs;
+    try {
+        cs = odbcConnectionString();
+    } catch (...) {
+        SetConnected(false);
+        throw;
+    }
+    if (Connected()) {
+        if (cs == openedWith_) return;
+        // Configured anew while open: staying on the old database would
+        // answer for another one than asked.
+        SetConnected(false);
+    }
     auto c = std::make_unique<odbc::Connection>();
     c->open(cs);
     if (readOnly()) {
@@ -56,6 +68,7 @@ void TCustomConnection::SetConnected(bool value) {
         }
     }
     conn_ = std::move(c);
+    openedWith_ = cs;
 }
 
 odbc::Connection& TCustomConnection::odbcConnection() {

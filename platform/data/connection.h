@@ -39,8 +39,10 @@ public:
 
     bool Connected() const;
     // true opens (throws the driver's odbc::Error, or EDatabaseError for
-    // settings that name nothing to open; the component then stays closed),
-    // false closes the attached queries and the connection.
+    // settings that name nothing to open; the component then stays closed);
+    // on an open component whose settings now stand for another connection it
+    // closes and opens anew. false closes the attached queries and the
+    // connection.
     void SetConnected(bool value);
     void Open() { SetConnected(true); }
     void Close() { SetConnected(false); }
@@ -70,6 +72,7 @@ public:
 private:
     QString name_;
     std::unique_ptr<odbc::Connection> conn_;
+    QString openedWith_;  // the connection string conn_ was opened with
     std::vector<TCustomSQLQuery*> queries_;
 };
 

@@ -11,8 +11,12 @@ namespace {
 
 QString dataSourceDriver(unsigned short mode, const QString& dataSource) {
     if (dataSource.isEmpty()) return QString();
-    const QString listed = profileString(mode, QStringLiteral("ODBC Data Sources"), dataSource, "odbc.ini");
-    if (!listed.isEmpty()) return listed;
+    bool listed = false;
+    const QString entry =
+        profileString(mode, QStringLiteral("ODBC Data Sources"), dataSource, "odbc.ini", &listed);
+    // An entry written empty is the list's answer (empty): the caller then
+    // asks the next list, as for a data source this list lacks.
+    if (listed) return entry;
     return profileString(mode, dataSource, QStringLiteral("Driver"), "odbc.ini");
 }
 

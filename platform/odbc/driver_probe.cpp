@@ -89,7 +89,8 @@ DriverProbe inspectLibrary(const QString& path) {
 
 }  // namespace
 
-QString profileString(unsigned short mode, const QString& section, const QString& key, const char* file) {
+QString profileString(unsigned short mode, const QString& section, const QString& key, const char* file,
+                      bool* present) {
     QMutexLocker lock(&configMutex());
     const QByteArray s = section.toUtf8();
     const QByteArray k = key.toUtf8();
@@ -102,8 +103,9 @@ QString profileString(unsigned short mode, const QString& section, const QString
     const int n = SQLGetPrivateProfileString(s.constData(), k.constData(), absent.constData(), buf.data(),
                                              static_cast<int>(buf.size()), file);
     SQLSetConfigMode(ODBC_BOTH_DSN);
-    if (n <= 0) return QString();
-    const QByteArray value(buf.data(), static_cast<qsizetype>(qstrnlen(buf.data(), buf.size())));
+    const QByteArray value =
+        n < 0 ? absent : QByteArray(buf.data(), static_cast<qsizetype>(qstrnlen(buf.data(), buf.size())));
+    if (present) *present = value != absent;
     if (value == absent) return QString();
     return QString::fromUtf8(value).trimmed();
 }

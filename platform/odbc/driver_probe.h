@@ -32,8 +32,10 @@ bool driverLibraryIsNarrow(const QString& driverFileName);
 
 // The value of key in section of an unixODBC ini list: mode is
 // ODBC_USER_DSN, ODBC_SYSTEM_DSN or ODBC_BOTH_DSN, file "odbc.ini" or
-// "odbcinst.ini". Empty when absent. Read through unixODBC's installer API;
-// the config mode is restored to ODBC_BOTH_DSN afterwards.
-QString profileString(unsigned short mode, const QString& section, const QString& key, const char* file);
+// "odbcinst.ini". Empty when absent; `present`, when given, tells an absent
+// key from one written with an empty value. Read through unixODBC's
+// installer API; the config mode is restored to ODBC_BOTH_DSN afterwards.
+QString profileString(unsigned short mode, const QString& section, const QString& key, const char* file,
+                      bool* present = nullptr);
 
 }  // namespace odbc

@@ -227,10 +227,10 @@ QString quoteConnectionValue(const QString& value);
 
 // The driver of a data source in unixODBC's user list (odbc.ini under
 // ODBCINI / ~/.odbc.ini) or system list (ODBCSYSINI's odbc.ini): its entry in
-// the list's "ODBC Data Sources" section or, where it has none or an empty
-// one, the "Driver" key of its own section. Names compare without regard to
-// case. Empty when the data source is absent. Reads the files afresh on each
-// call (through unixODBC's own API).
+// the list's "ODBC Data Sources" section (an entry written empty reads as
+// empty) or, where it has none, the "Driver" key of its own section. Names
+// compare without regard to case. Empty when the data source is absent.
+// Reads the files afresh on each call (through unixODBC's own API).
 QString userDataSourceDriver(const QString& dataSource);
 QString systemDataSourceDriver(const QString& dataSource);
 

@@ -2,6 +2,7 @@
 // kinds that open nothing, naming, the Access paths and the ADO string built
 // from names that hold ";" or quotes.
 #include "database/DBobj.h"
+#include "platform/odbc/odbc.h"
 #include "tests/support/odbc_test_env.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,13 @@ TEST(EngineDetection, UserListFirstThenSystemListNamesWithoutCase) {
         EXPECT_EQ(engineOf(), u"SQLSERVER"_qs);
     }
     {
+        SCOPED_TRACE("an empty per-user value reads the system list, whatever its section says");
+        OdbcTestEnv env;
+        env.addDsn(DsnList::User, u"TALVEN"_qs, u"MySQL ODBC"_qs, {}, QString());
+        env.addDsn(DsnList::System, u"TALVEN"_qs, u"SQL Server"_qs, {}, u"Oracle"_qs);
+        EXPECT_EQ(engineOf(), u"ORACLE"_qs);
+    }
+    {
         SCOPED_TRACE("found nowhere");
         OdbcTestEnv env;
         EXPECT_EQ(engineOf(), QString());
@@ -114,6 +122,39 @@ TEST(Connect, SecondKindLeavesTheFirstComponentAsItWas) {
     EXPECT_FALSE(c.IsConnected());
     EXPECT_FALSE(c.FDCDB()->Connected());
     EXPECT_TRUE(c.SQLDB()->Connected());  // no longer reached by DeConnect
+}
+
+TEST(Connect, AnotherDataSourceOnAnOpenComponentIsReallyOpened) {
+    OdbcTestEnv env;
+    env.addSqliteDsn(u"TALVEN"_qs, env.filePath(u"talven.db"_qs));
+    env.addSqliteDsn(u"OTRA"_qs, env.filePath(u"otra.db"_qs));
+    {
+        odbc::Connection c;
+        c.open(u"DSN=OTRA"_qs);
+        odbc::Statement st(c);
+        st.execDirect(u"create table solo_en_otra (id integer)"_qs);
+    }
+    for (TDBAccess k : {BDAdo, BDSqlConn, BDFireDac}) {
+        SCOPED_TRACE(static_cast<int>(k));
+        DBConn c;
+        TDBParameters p;
+        p.Alias = u"TALVEN"_qs;
+        p.Tipo = k;
+        ASSERT_TRUE(c.Connect(p, {}));
+        QStringList tables;
+        c.GetTableNames(tables);
+        EXPECT_FALSE(tables.contains(u"solo_en_otra"_qs));
+        // No DeConnect in between: the open component must follow the request.
+        p.Alias = u"OTRA"_qs;
+        ASSERT_TRUE(c.Connect(p, {}));
+        EXPECT_TRUE(c.IsConnected());
+        c.GetTableNames(tables);
+        EXPECT_TRUE(tables.contains(u"solo_en_otra"_qs)) << tables.join(u',').toStdString();
+        // A request for a data source that is not there leaves it closed.
+        p.Alias = u"NOEXISTE"_qs;
+        EXPECT_FALSE(c.Connect(p, {}));
+        EXPECT_FALSE(c.IsConnected());
+    }
 }
 
 TEST(Connect, AdoQuotesNamesSoTheyCannotAddKeys) {

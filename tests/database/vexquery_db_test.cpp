@@ -268,6 +268,10 @@ TEST_P(KindTest, TableNamesAndTransactions) {
     // ADO commits what the transaction wrote; the other kinds do nothing.
     conn_.BeginTransaction();
     run(u"insert into conocimientos (id) values (1)"_qs);
+    // Until the commit another client sees nothing of it; without a
+    // transaction the row is there at once.
+    EXPECT_EQ(db_->column(u"select id from conocimientos"_qs),
+              kind() == BDAdo ? QStringList{} : QStringList{u"1"_qs});
     conn_.EndTransaction();
     EXPECT_EQ(db_->column(u"select id from conocimientos"_qs), QStringList{u"1"_qs});
 }
@@ -385,7 +389,9 @@ TEST_P(KindTest, ReservationRaceGivesTheOutcomeOfEachReadingOrder) {
         // read, just before the first insert reaches the database.
         auto other = db_->otherClient();
         bool done = false;
+        QStringList ran;
         data::TCustomSQLQuery::setStatementHookForTesting([&](const QString& sql) {
+            ran << sql;
             if (done || !sql.startsWith(u"INSERT INTO"_qs)) return;
             done = true;
             odbc::Statement st(*other);
@@ -397,10 +403,31 @@ TEST_P(KindTest, ReservationRaceGivesTheOutcomeOfEachReadingOrder) {
         data::TCustomSQLQuery::setStatementHookForTesting({});
         const bool counting = m == Method::Codigo && kind() == BDFireDac;
         EXPECT_EQ(got, counting ? 12 : 16);
+        // Counting upwards reads the highest once; the other order reads it
+        // before every attempt.
+        const QString max = u"SELECT MAX(codigo) AS MaxCodigo From guias\r\n"_qs;
+        const auto insert = [](int code) { return u"INSERT INTO guias (codigo) Values (\r\n%1)\r\n"_qs.arg(code); };
+        EXPECT_EQ(ran, counting ? (QStringList{max, insert(11), insert(12)})
+                                : (QStringList{max, insert(11), max, insert(16)}));
         EXPECT_EQ(db_->column(u"select codigo from guias order by codigo"_qs),
                   counting ? (QStringList{u"10"_qs, u"11"_qs, u"12"_qs, u"15"_qs})
                            : (QStringList{u"10"_qs, u"11"_qs, u"15"_qs, u"16"_qs}));
     }
+}
+
+TEST_P(KindTest, ReservationsBesideTheHighestPossibleCode) {
+    run(u"create table guias (codigo integer not null unique)"_qs);
+    db_->exec(u"insert into guias (codigo) values (2147483647)"_qs);
+    for (Method m : {Method::Nombre, Method::Codigo}) {
+        SCOPED_TRACE(m == Method::Nombre ? "ProximoCodigoNombre" : "ProximoCodigo");
+        TVexQuery q(conn_);
+        // No code follows the highest: an error, never a code wrapped around.
+        EXPECT_THROW(reserve(q, m, u"guias"_qs, u"codigo"_qs, 0), EReservaCodigo);
+        // A given code needs no successor, whatever the highest.
+        EXPECT_EQ(reserve(q, m, u"guias"_qs, u"codigo"_qs, 7), 7);
+    }
+    EXPECT_EQ(db_->column(u"select codigo from guias order by codigo"_qs),
+              (QStringList{u"7"_qs, u"2147483647"_qs}));
 }
 
 TEST_P(KindTest, AReservationWhoseInsertAlwaysFailsEndsWithAnError) {

@@ -14,8 +14,10 @@ TEST(DataSourceDriver, ListEntryFirstThenDriverKeyCaseAside) {
                QStringLiteral("Microsoft Access Driver (*.mdb)"));
     // Not listed: its own Driver key answers.
     env.addDsn(DsnList::User, QStringLiteral("OnlySection"), QStringLiteral("PostgreSQL Unicode"), {});
-    // Listed with an empty entry: the Driver key answers.
+    // Listed with an empty entry: the list answers empty, its Driver key
+    // notwithstanding, so that the next list is asked.
     env.addDsn(DsnList::User, QStringLiteral("EmptyEntry"), QStringLiteral("MariaDB Unicode"), {}, QString());
+    env.addDsn(DsnList::System, QStringLiteral("EmptyEntry"), QStringLiteral("SQLite3"), {}, QString());
     env.addDsn(DsnList::System, QStringLiteral("SysOnly"), QStringLiteral("SQLite3"), {},
                QStringLiteral("Adaptive Server Enterprise"));
     env.addDsn(DsnList::System, QStringLiteral("TALVEN"), QStringLiteral("SQLite3"), {},
@@ -30,7 +32,7 @@ TEST(DataSourceDriver, ListEntryFirstThenDriverKeyCaseAside) {
         {u"TALVEN", u"Microsoft Access Driver (*.mdb)", u"SQL Server"},
         {u"talven", u"Microsoft Access Driver (*.mdb)", u"SQL Server"},
         {u"ONLYSECTION", u"PostgreSQL Unicode", u""},
-        {u"emptyentry", u"MariaDB Unicode", u""},
+        {u"emptyentry", u"", u""},
         {u"SYSONLY", u"", u"Adaptive Server Enterprise"},
         {u"NOWHERE", u"", u""},
         {u"", u"", u""},
