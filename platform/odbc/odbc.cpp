@@ -2,6 +2,7 @@
 
 #include "platform/odbc/driver_probe.h"
 #include "platform/runtime/exception.h"
+#include "platform/runtime/strings.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -92,7 +93,7 @@ QString redactConnectionString(const QString& cs) {
         } else {
             while (j < n && cs[j] != u';') ++j;
         }
-        const QString k = key.trimmed().toUpper();
+        const QString k = rtl::UpperCase(key.trimmed());
         if (k == u"PWD" || k == u"PASSWORD")
             parts << key + QStringLiteral("=***");
         else
@@ -1161,7 +1162,7 @@ QStringList Connection::tables(bool includeSynonyms) const {
         readText(*s, 3, name, op);
         readText(*s, 4, type, op);
         // Drivers differ in how strictly they honour the type filter.
-        const QString t = type.trimmed().toUpper();
+        const QString t = rtl::UpperCase(type.trimmed());
         if (t != u"TABLE" && t != u"VIEW" && !(includeSynonyms && t == u"SYNONYM")) continue;
         // The SQLite3 driver reports SQLite's own tables (sqlite_sequence,
         // sqlite_stat1) as ordinary ones.
