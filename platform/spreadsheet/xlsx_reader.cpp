@@ -15,12 +15,6 @@
 
 namespace xl {
 
-double serialToDateTime(double serial, bool date1904) {
-    if (date1904) return serial + 1462;
-    if (serial < 1) return serial;
-    return serial < 60 ? serial + 1 : serial;
-}
-
 namespace {
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
@@ -215,12 +209,7 @@ public:
 
 // How a cell format shows its number: plainly, as a date or time, or as an
 // elapsed time ("[hh]:mm"), which is a duration and not a day of 1900.
-enum class Shown : std::uint8_t { Plain, Date, Duration };
-
-bool isElapsedCode(const QString& code) {
-    const QString lower = code.toLower();
-    return lower.contains(QStringLiteral("[h")) || lower.contains(QStringLiteral("[m")) || lower.contains(QStringLiteral("[s"));
-}
+using Shown = NumberShown;
 
 class StylesHandler : public XmlHandler {
 public:
@@ -234,7 +223,7 @@ public:
             if (id != nullptr && code != nullptr)
                 if (const auto n = parseInt(id)) {
                     const QString c = QString::fromUtf8(code);
-                    custom[*n] = !isDateFormatCode(c) ? Shown::Plain : isElapsedCode(c) ? Shown::Duration : Shown::Date;
+                    custom[*n] = numberShownByCode(c);
                 }
         } else if (std::strcmp(name, "cellXfs") == 0) {
             cellXfsDepth_ = depth_;
@@ -258,8 +247,7 @@ public:
         for (const std::int64_t id : xfFormats) {
             const auto it = custom.find(id);
             if (it != custom.end()) out.push_back(it->second);
-            else if (id == 46) out.push_back(Shown::Duration);  // built-in [h]:mm:ss
-            else out.push_back(id >= 0 && id < 1000 && isBuiltinDateFormat(static_cast<int>(id)) ? Shown::Date : Shown::Plain);
+            else out.push_back(id >= 0 && id < 1000 ? builtinNumberShown(static_cast<int>(id)) : Shown::Plain);
         }
         return out;
     }
@@ -520,16 +508,7 @@ private:
             if (!hasV_ || trimmed(value_).empty()) return;  // styled blank, or a formula never calculated
             const auto v = parseNumber(value_);
             if (!v) badValue("un número no válido");
-            if (shown_ == Shown::Date) {
-                cell.kind = CellKind::DateTime;
-                cell.number = serialToDateTime(*v, date1904_);
-            } else if (shown_ == Shown::Duration) {
-                cell.kind = CellKind::DateTime;  // days and time of a duration, no calendar shift
-                cell.number = *v;
-            } else {
-                cell.kind = CellKind::Number;
-                cell.number = *v;
-            }
+            cell = numberCell(*v, shown_, date1904_);
             break;
         }
         case Type::Shared: {

@@ -7,7 +7,7 @@
 // phonetic runs left out, _xHHHH_ escapes decoded), numbers, booleans,
 // error values, ISO dates (t="d"); a number whose cell format is a date or
 // time format (built-in or custom) becomes a date-time, in the 1900 or the
-// 1904 date system (see serialToDateTime); under an elapsed-time format
+// 1904 date system (see serialToDateTime in number_format.h); under an elapsed-time format
 // ("[hh]:mm") the number is a duration and becomes a date-time of that many
 // days, unshifted; formulas give their cached value (none: an empty cell).
 //
@@ -20,6 +20,7 @@
 #pragma once
 
 #include "platform/spreadsheet/cells.h"
+#include "platform/spreadsheet/number_format.h"
 #include "platform/spreadsheet/zip_archive.h"
 
 #include <QByteArray>
@@ -32,13 +33,5 @@ namespace xl {
 WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
 // The same for the zip package in the file at `path` (read as needed).
 WorkbookData readXlsxFile(const QString& path, ZipLimits limits = {});
-
-// The date-time a cell serial stands for, as a day number from 30 December
-// 1899. In the 1900 system serials from 61 on are the same day number; those
-// below 60 sit one day off because that system counts a 29 February 1900
-// that never was (serial 60 itself is taken as 28 February), and serials
-// below 1 are times of day that stay as they are. In the 1904 system serial 0
-// is 1 January 1904, so every serial moves by 1462 days.
-double serialToDateTime(double serial, bool date1904);
 
 }  // namespace xl

@@ -47,8 +47,6 @@ constexpr std::uint16_t kBiff8 = 0x0600;
 constexpr std::uint32_t kBiff8Columns = 256;
 constexpr std::uint16_t kGlobalsSubstream = 0x0005;
 constexpr std::uint16_t kWorksheetSubstream = 0x0010;
-// Days between 30 December 1899 and 1 January 1904.
-constexpr double k1904Offset = 1462.0;
 
 [[noreturn]] void damaged(const char* detail) {
     throw BiffError(BiffError::Kind::Damaged, QString::fromUtf8(detail));
@@ -286,10 +284,10 @@ private:
             }
         }
         if (!ended) damaged("los datos generales del libro están cortados");
-        dateXf_.reserve(xfFormat_.size());
+        xfShown_.reserve(xfFormat_.size());
         for (const std::uint16_t id : xfFormat_) {
             const auto it = formats_.constFind(id);
-            dateXf_.push_back(it != formats_.constEnd() ? isDateFormatCode(*it) : isBuiltinDateFormat(id));
+            xfShown_.push_back(it != formats_.constEnd() ? numberShownByCode(*it) : builtinNumberShown(id));
         }
     }
 
@@ -361,15 +359,7 @@ private:
     Cell numberCell(double value, std::uint16_t xf) const {
         // Excel never stores infinities or NaN; one would end up in the database.
         if (!std::isfinite(value)) damaged("una celda tiene un número no válido");
-        Cell c;
-        if (xf < dateXf_.size() && dateXf_[xf]) {
-            c.kind = CellKind::DateTime;
-            c.number = date1904_ ? value + k1904Offset : value;
-        } else {
-            c.kind = CellKind::Number;
-            c.number = value;
-        }
-        return c;
+        return xl::numberCell(value, xf < xfShown_.size() ? xfShown_[xf] : NumberShown::Plain, date1904_);
     }
 
     static Cell textCell(QString text) {
@@ -497,7 +487,7 @@ private:
     QStringList sst_;
     QHash<std::uint16_t, QString> formats_;
     std::vector<std::uint16_t> xfFormat_;
-    std::vector<bool> dateXf_;
+    std::vector<NumberShown> xfShown_;  // how each cell format shows a number
     std::size_t sheetBudget_;  // bytes the sheet substreams may still take
     bool date1904_ = false;
     bool pendingString_ = false;

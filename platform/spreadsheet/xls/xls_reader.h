@@ -13,8 +13,9 @@
 // with each entry visited once, and no count the file declares (strings,
 // sheets) is trusted for allocation. A cell past column IV (256), or a number
 // that is not finite, is damage.
-// Dates are day numbers from 30 December 1899 as the file stores them (the
-// 1904 system adds 1462 days), durations keep their whole days.
+// Numbers become cells as in the .xlsx reader (numberCell in number_format.h):
+// dates and times are day numbers from 30 December 1899 with the workbook's
+// date system applied, elapsed times are durations that keep their whole days.
 #pragma once
 
 #include "platform/spreadsheet/cells.h"

@@ -3,7 +3,8 @@
 
 Each file shows one thing the real-world workbooks do not: a Workbook stream
 small enough to live in the mini stream, a shared string table split across
-CONTINUE records with the encoding switching, the 1904 date system, and
+CONTINUE records with the encoding switching, the 1904 date system, the
+same date serials as the .xlsx date tests hold, and
 broken containers (looping chains, a cycling directory, absurd sizes)
 and records that are wrong inside a sound container.
 Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
@@ -208,7 +209,7 @@ def sst(strings):
 
 
 def workbook(sheets, sst_records, date1904=False, formats=((164, "dd/mm/yyyy"),), globals_extra=b"",
-             same_offset=False):
+             same_offset=False, xf_formats=XF_FORMATS):
     """sheets: list of (name, dt, substream bytes); with same_offset every tab
     points at the first substream."""
     head = bof(0x0005) + globals_extra
@@ -216,7 +217,7 @@ def workbook(sheets, sst_records, date1904=False, formats=((164, "dd/mm/yyyy"),)
         head += rec(0x0022, struct.pack("<H", 1))
     for fid, code in formats:
         head += rec(0x041E, struct.pack("<H", fid) + xlstr(code))
-    for f in XF_FORMATS:
+    for f in xf_formats:
         head += xf(f)
     head += sst_records
     bound_len = sum(4 + 8 + len(chars(n)[0]) for n, _, _ in sheets)
@@ -279,6 +280,21 @@ def date_1904():
     return workbook([("Hoja1", 0, worksheet(cells))], sst([]), date1904=True)
 
 
+# The serials the date tests compare with an .xlsx holding the same: each row
+# one serial, under a date format (A), a custom elapsed time (B), the built-in
+# elapsed time (C) and General (D).
+DATE_SERIALS = [0.5, 1.0, 59.0, 60.0, 61.0, 10.6320601851852, 45366.25]
+XF_CUSTOM_ELAPSED = len(XF_FORMATS)
+
+
+def date_serials(date1904):
+    cells = b"".join(number(r, 0, v, XF_DATE) + number(r, 1, v, XF_CUSTOM_ELAPSED)
+                     + number(r, 2, v, XF_ELAPSED) + number(r, 3, v)
+                     for r, v in enumerate(DATE_SERIALS))
+    return workbook([("Hoja1", 0, worksheet(cells))], sst([]), date1904=date1904,
+                    formats=((164, "dd/mm/yyyy"), (165, "[hh]:mm:ss")), xf_formats=XF_FORMATS + [165])
+
+
 def sst_continue_switch():
     """The shared strings cross three CONTINUE records; each crossing in the
     middle of the characters restates the encoding, the other way round."""
@@ -319,6 +335,9 @@ def main():
 
     buf, _ = build_cfb([("Workbook", date_1904())])
     write("date-system-1904.xls", buf)
+
+    write("date-serials-1900.xls", build_cfb([("Workbook", date_serials(False))])[0])
+    write("date-serials-1904.xls", build_cfb([("Workbook", date_serials(True))])[0])
 
     big = sst_continue_switch()
     assert len(big) >= CUTOFF

@@ -100,7 +100,8 @@ TEST(XlsReader, ReadsTheThirdPartyWorkbooks) {
          9},
         {"excel-biff8-boolean", sharedWorkbook("excel-biff8-boolean.xls"), {{"Precision", true}},
          {{1, 1, T, 0, "To test various items related to issue 8536"}, {3, 2, B, 1, ""}, {4, 2, N, 12345, ""},
-          {5, 2, D, 41244, ""}, {6, 2, N, 41244, ""}, {7, 2, T, 0, "&#x26; "}, {8, 2, D, 1, ""}},
+          {5, 2, D, 41244, ""}, {6, 2, N, 41244, ""}, {7, 2, T, 0, "&#x26; "},
+          {8, 2, D, 2, ""}},  // serial 1: 1 January 1900, day 2 from 30 December 1899
          8},
         {"libreoffice-biff8-dates", sharedWorkbook("libreoffice-biff8-dates.xls"), {{"Sheet1", true}},
          {{1, 1, D, 44197, ""}, {1, 2, N, 15, ""}, {2, 1, D, 44198, ""},
