@@ -2,6 +2,8 @@
 
 #include "platform/spreadsheet/workbook_reader.h"
 
+#include <algorithm>
+
 namespace ole {
 
 struct WorkbookState {
@@ -33,6 +35,12 @@ Workbook::Workbook(std::shared_ptr<const WorkbookState> state) : state_(std::mov
 
 std::shared_ptr<Worksheet> Workbook::Worksheets(int index) const {
     requireOpen(*state_);
+    const auto& tabs = state_->data.sheets;
+    // A workbook of chart or dialog sheets only has no worksheet 1; reading
+    // it as an empty sheet would pass for a workbook without rows.
+    if (std::none_of(tabs.begin(), tabs.end(), [](const xl::SheetInfo& t) { return t.isWorksheet; }))
+        throw EOleError(QStringLiteral("El libro \"%1\" no tiene ninguna hoja de cálculo, solo gráficos u otras hojas")
+                            .arg(state_->fileName));
     if (index != 1)
         throw EOleError(QStringLiteral("La hoja %1 del libro \"%2\" no está disponible; solo se lee la primera")
                             .arg(index)

@@ -51,7 +51,8 @@ public:
     explicit Workbook(std::shared_ptr<const WorkbookState> state);
     // Worksheet 1 is the first worksheet in tab order (chart sheets and other
     // kinds of sheet are not worksheets; hidden worksheets are). Only that
-    // one is served: any other index, or a closed workbook, raises EOleError.
+    // one is served: any other index, a workbook with no worksheet at all, or
+    // a closed workbook, raises EOleError.
     std::shared_ptr<Worksheet> Worksheets(int index) const;
 
 private:

@@ -401,6 +401,11 @@ def main():
     old = workbook([("Hoja1", 0, worksheet(b""))], b"").replace(bof(0x0005), bof(0x0005, 0x0500), 1)
     write("biff5-bof-in-workbook-stream.xls", build_cfb([("Workbook", old)])[0])
 
+    # Only a chart and a dialog sheet: a workbook with no worksheet at all.
+    no_sheet = workbook([("Gráfico", 2, bof(0x0020) + EOF_), ("Diálogo", 0, worksheet(number(0, 0, 5.0), dialog=True))],
+                        sst([]))
+    write("no-worksheet.xls", build_cfb([("Workbook", no_sheet)])[0])
+
     write("word-document.doc", build_cfb([("WordDocument", b"\xEC\xA5" + b"\0" * 100)])[0])
 
 

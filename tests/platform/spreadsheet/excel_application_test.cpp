@@ -131,6 +131,21 @@ TEST(AutomationObjects, FailedOpenAddsNoWorkbookAndNamesTheFile) {
     EXPECT_THROW(excel->Workbooks(1), ole::EOleError);
 }
 
+#ifdef VEX_HAVE_XLS_READER
+// Tabs of charts and dialogs only: there is no worksheet 1 to read rows from,
+// and saying so beats serving an empty sheet that reads as a workbook without rows.
+TEST(AutomationObjects, AWorkbookWithoutWorksheetsHasNoWorksheetOne) {
+    auto excel = ole::CreateOleObject(QStringLiteral("Excel.Application"));
+    const QString path = ours("xls/no-worksheet.xls");
+    excel->Workbooks()->open(path);
+    auto book = excel->Workbooks(1);
+    const QString message = failureOf([&] { book->Worksheets(1); });
+    EXPECT_TRUE(message.contains(QStringLiteral("\"%1\"").arg(path))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("ninguna hoja de cálculo"))) << message.toStdString();
+    EXPECT_THROW(book->Worksheets(1), ole::EOleError);
+}
+#endif
+
 TEST(AutomationObjects, HandlesOutliveTheApplication) {
     std::shared_ptr<ole::Worksheet> sheet;
     {
