@@ -194,6 +194,7 @@ TEST_P(Ventana, AnotherStartUpErrorIsShownOnceAndLeavesTheButtonsDisabled) {
         {"a DBD value of another type",
          [](prueba::Mundo&) { set_key_value_CURRENT_USER(QStringLiteral("DBD"), std::int32_t{7}); }},
         {"no manifest table", [](prueba::Mundo& m) { m.ejecuto(QStringLiteral("drop table manifiestos")); }},
+        {"no settings table", [](prueba::Mundo& m) { m.ejecuto(QStringLiteral("drop table configuracion")); }},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.nombre);
@@ -212,6 +213,15 @@ TEST_P(Ventana, AnotherStartUpErrorIsShownOnceAndLeavesTheButtonsDisabled) {
         procesar();
         guardar();
         EXPECT_EQ(dialogos.size(), 1u);
+        // Nor do the handlers themselves, even with a real workbook named.
+        const QString ruta = mundo->ruta(QStringLiteral("arranque.xlsx"));
+        prueba::escriboLibro(ruta, {prueba::encabezado(), prueba::filaGuia(q("a"), q("b"), q("G1"), q("M"), 1.0,
+                                                                           1.0, 1.0, q("JPNRT"))});
+        ventana->txtArchivo->setText(ruta);
+        ventana->btnProcesarClick(ventana->btnProcesar);
+        ventana->btnGuardarClick(ventana->btnGuardar);
+        EXPECT_EQ(dialogos.size(), 1u) << textos().join(u'\n').toStdString();
+        EXPECT_EQ(ventana->filas->rowCount(), 0);
         QDir(mundo->ruta(QStringLiteral("config"))).removeRecursively();
     }
 }
@@ -321,6 +331,21 @@ TEST_P(Ventana, ProcesarOnAFileThatIsNoWorkbookShowsTheLoadingMessage) {
     EXPECT_EQ(ventana->filas->rowCount(), 0);
     EXPECT_TRUE(ventana->btnProcesar->isEnabled());
     EXPECT_FALSE(ventana->btnGuardar->isEnabled());
+
+    // After a good reading, a workbook that will not open leaves it to be saved.
+    libro({prueba::encabezado(), prueba::filaGuia(q("a"), q("b"), q("G1"), q("M1"), 1.0, 2.0, 3.0, q("JPNRT"))});
+    procesar();
+    ASSERT_EQ(ventana->filas->rowCount(), 1);
+    dialogos.clear();
+    ventana->txtArchivo->setText(ruta);
+    procesar();
+    ASSERT_EQ(dialogos.size(), 1u);
+    EXPECT_TRUE(dialogos[0].text.startsWith(inicio)) << dialogos[0].text.toStdString();
+    ASSERT_EQ(ventana->conocimientos->Count(), 1);
+    EXPECT_EQ(ventana->conocimientos->get_item(0).numero, q("G1"));
+    EXPECT_EQ(ventana->filas->rowCount(), 1);
+    EXPECT_TRUE(ventana->btnProcesar->isEnabled());
+    EXPECT_TRUE(ventana->btnGuardar->isEnabled());
 }
 
 TEST_P(Ventana, ProcesarReadsEveryRowUpToTheFirstEmptyWaybillNumber) {
@@ -428,6 +453,30 @@ TEST_P(Ventana, ABadWeightStopsTheReadingAndKeepsWhatWasRead) {
     EXPECT_EQ(ventana->conocimientos->get_item(0).embarque, q("CN PEK"));
     EXPECT_EQ(ventana->conocimientos->get_item(0).idconsignatario, 101);
     EXPECT_EQ(ventana->filas->rowCount(), 2);
+    EXPECT_TRUE(ventana->btnGuardar->isEnabled());
+    EXPECT_TRUE(ventana->btnProcesar->isEnabled());
+}
+
+TEST_P(Ventana, AFailingConsigneeLookupEndsTheReadingAndKeepsTheRowBeingRead) {
+    arranco();
+    mundo->ejecuto(QStringLiteral("drop table IClientes"));
+    libro({prueba::encabezado(),
+           prueba::filaGuia(q("a"), q("importadora del sur"), q("G1"), q("M1"), 5.0, 1.5, 2.0, q("CNPEK")),
+           prueba::filaGuia(q("b"), q("c"), q("G2"), q("M2"), 1.0, 1.0, 1.0, q("JPNRT"))});
+    procesar();
+    ASSERT_EQ(dialogos.size(), 1u) << textos().join(u'\n').toStdString();
+    EXPECT_EQ(dialogos[0].kind, vcl::DialogKind::Message);
+    EXPECT_TRUE(dialogos[0].text.startsWith(q("Error : "))) << dialogos[0].text.toStdString();
+    EXPECT_GT(dialogos[0].text.size(), 8);
+    // Every column of the row was read before the lookup; only the code is missing.
+    ASSERT_EQ(ventana->conocimientos->Count(), 1);
+    const TConocimiento& c = ventana->conocimientos->get_item(0);
+    EXPECT_EQ(c.numero, q("G1"));
+    EXPECT_EQ(c.consignatario, q("IMPORTADORA DEL SUR"));
+    EXPECT_EQ(c.bultos, 2);
+    EXPECT_EQ(c.embarque, q("CN PEK"));
+    EXPECT_EQ(c.idconsignatario, 0);
+    EXPECT_EQ(ventana->filas->rowCount(), 1);
     EXPECT_TRUE(ventana->btnGuardar->isEnabled());
     EXPECT_TRUE(ventana->btnProcesar->isEnabled());
 }
@@ -646,6 +695,36 @@ TEST_P(Guardado, AnInsertedRowThatCannotBeFoundStopsTheRunNamingTheWaybill) {
     EXPECT_EQ(mundo->cuenta(q("conocimientos")), 1);
     EXPECT_EQ(mundo->valor(q("select master from conocimientos where numero = 'G1'")), q("M"));
     EXPECT_EQ(mundo->cuenta(q("lineas")), 1);
+}
+
+TEST_P(Guardado, AnInsertedLineThatCannotBeFoundStopsTheRunAndLeavesOtherLinesAlone) {
+    leo({prueba::filaGuia(q("r"), q("c"), q("G1"), q("M"), 1.0, 1.0, 2.0, q("JPNRT")),
+         prueba::filaGuia(q("r"), q("c"), q("FANTASMA"), q("M"), 9.0, 1.0, 8.0, q("JPNRT"))},
+        1);
+    // The cargo line of FANTASMA vanishes as soon as it is inserted; its
+    // waybill still holds the default line id, which is G1's line.
+    if (GetParam() == Motor::SQLite) {
+        mundo->ejecuto(q("create trigger se_va after insert on lineas when new.conocimiento in "
+                         "(select id from conocimientos where numero = 'FANTASMA') "
+                         "begin delete from lineas where id = new.id; end"));
+    } else {
+        mundo->ejecuto({q("create function se_va() returns trigger language plpgsql as $$ begin "
+                          "if exists (select 1 from conocimientos where id = new.conocimiento and numero = "
+                          "'FANTASMA') then return null; end if; return new; end $$"),
+                        q("create trigger se_va before insert on lineas for each row execute function se_va()")});
+    }
+    guardar();
+    ASSERT_EQ(dialogos.size(), 1u) << textos().join(u'\n').toStdString();
+    EXPECT_EQ(dialogos[0].kind, vcl::DialogKind::Exception);
+    EXPECT_TRUE(dialogos[0].text.contains(q("FANTASMA"))) << dialogos[0].text.toStdString();
+    EXPECT_EQ(mundo->cuenta(q("conocimientos")), 2);
+    ASSERT_EQ(mundo->cuenta(q("lineas")), 1);
+    const auto l = mundo->filas(q("select l.id, l.pesobruto, l.totalbulto from lineas l join conocimientos c "
+                                  "on c.id = l.conocimiento where c.numero = 'G1'"));
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(l[0][0], QString::number(ventana->conocimientos->get_item(1).lineaId)) << "the same id";
+    EXPECT_EQ(l[0][1].toDouble(), 1);
+    EXPECT_EQ(l[0][2].toDouble(), 2);
 }
 
 TEST_P(Guardado, AnEmptyListSendsNothingAndStillReportsTheEnd) {

@@ -8,11 +8,13 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -95,6 +97,11 @@ TEST_F(VentanaSinBase, ControlsStandWhereTheFormPutsThem) {
     EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
     EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("importaguias"));
+    // Centred on the screen.
+    const QScreen* pantalla = QGuiApplication::primaryScreen();
+    ASSERT_NE(pantalla, nullptr);
+    const QPoint desvio = w.geometry().center() - pantalla->availableGeometry().center();
+    EXPECT_LE(desvio.manhattanLength(), 2) << desvio.x() << "," << desvio.y();
 }
 
 TEST_F(VentanaSinBase, CaptionsItemsAndStatesAtStart) {
