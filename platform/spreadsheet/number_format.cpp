@@ -49,19 +49,9 @@ bool isDateFormatCode(const QString& code) {
         default:
             break;
         }
+        // "General" holds none of these letters, so it never reads as a date.
         const char16_t l = c.toLower().unicode();
-        if (l == u'd' || l == u'm' || l == u'y' || l == u'h' || l == u's') {
-            // "General" contains e, n, r, a, l only; make sure we are not inside it.
-            if (code.mid(i).startsWith(QStringLiteral("General"), Qt::CaseInsensitive)) {
-                i += 6;
-                continue;
-            }
-            return true;
-        }
-        if (code.mid(i).startsWith(QStringLiteral("General"), Qt::CaseInsensitive)) {
-            i += 6;
-            continue;
-        }
+        if (l == u'd' || l == u'm' || l == u'y' || l == u'h' || l == u's') return true;
     }
     return false;
 }

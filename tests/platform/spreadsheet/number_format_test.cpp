@@ -5,6 +5,7 @@
 #include "platform/runtime/datetime.h"
 #include "platform/spreadsheet/workbook_reader.h"
 #include "zip_builder.h"
+#include "tests/platform/spreadsheet/cell_kind_name.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ namespace {
 
 using xl::CellKind;
 using xl::NumberShown;
+using xltest::kindName;
 
 const char* shownName(NumberShown s) {
     switch (s) {
@@ -123,18 +125,6 @@ QByteArray load(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) ADD_FAILURE() << "cannot open " << path.toStdString();
     return f.readAll();
-}
-
-const char* kindName(CellKind k) {
-    switch (k) {
-    case CellKind::Empty: return "Empty";
-    case CellKind::Number: return "Number";
-    case CellKind::Text: return "Text";
-    case CellKind::Boolean: return "Boolean";
-    case CellKind::DateTime: return "DateTime";
-    case CellKind::Error: return "Error";
-    }
-    return "?";
 }
 
 TEST(DateSerials, XlsAndXlsxGiveTheSameCells) {

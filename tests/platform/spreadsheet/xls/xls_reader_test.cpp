@@ -1,6 +1,7 @@
 #include "platform/spreadsheet/xls/xls_reader.h"
 
 #include "xls_test_support.h"
+#include "tests/platform/spreadsheet/cell_kind_name.h"
 
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 namespace {
 
 using xl::CellKind;
+using xltest::kindName;
 using xltest::dataFile;
 using xltest::load;
 using xltest::sharedWorkbook;
@@ -34,18 +36,6 @@ struct WorkbookCase {
     std::vector<ExpectedCell> cells;
     int rowCount;
 };
-
-const char* kindName(CellKind k) {
-    switch (k) {
-    case CellKind::Empty: return "Empty";
-    case CellKind::Number: return "Number";
-    case CellKind::Text: return "Text";
-    case CellKind::Boolean: return "Boolean";
-    case CellKind::DateTime: return "DateTime";
-    case CellKind::Error: return "Error";
-    }
-    return "?";
-}
 
 void expectWorkbook(const WorkbookCase& c) {
     SCOPED_TRACE(c.label);
