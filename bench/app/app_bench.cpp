@@ -9,6 +9,7 @@
 #include "platform/dialogs/dialogs.h"
 #include "tests/app/support/libro.h"
 #include "tests/app/support/mundo.h"
+#include "tests/support/process_locale.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,6 +27,8 @@ enum class Caso { SQLite, SQLiteNormalWal, PostgreSQL };
 // A workbook of `filas` waybills with 200 distinct consignees.
 QString libroDe(int filas, const QString& dir) {
     const QString ruta = dir + QStringLiteral("/guias-%1.xlsx").arg(filas);
+    // libxlsxwriter prints numbers under the current LC_NUMERIC.
+    const vextest::CNumericForThisThread puntoDecimal;
     const QByteArray archivo = ruta.toUtf8();
     lxw_workbook_options opciones{};
     opciones.constant_memory = LXW_TRUE;

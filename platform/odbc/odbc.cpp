@@ -709,11 +709,33 @@ FetchAs effectiveKind(const detail::StatementState& s, size_t i) {
     return kind == FetchAs::Integer && s.textOnlyIntegers ? FetchAs::Text : kind;
 }
 
+bool isAsciiDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+
+// Exact decimals read as text carry a point whatever the locale. The
+// PostgreSQL driver writes them with the C library's decimal point of the
+// moment ("10,125" under es_UY), which no reader could tell from a thousands
+// separator; a decimal's text is a sign, digits and at most one separator,
+// so the one character between the digits is that point.
+void pointAsDecimalSeparator(QString& text) {
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) ++i;
+    const qsizetype digitsFrom = i;
+    while (i < n && isAsciiDigit(text[i])) ++i;
+    if (i == digitsFrom || i + 1 >= n || text[i] == u'.' || text[i].isSpace()) return;
+    const qsizetype separator = i;
+    for (++i; i < n; ++i)
+        if (!isAsciiDigit(text[i])) return;
+    text[separator] = u'.';
+}
+
 // Text of column i as read: SQLite declares integer columns that may hold
 // anything, so there exact integers become integers and the rest stays text.
 void settleText(const detail::StatementState& s, size_t i, QString text, Value& v) {
     v.kind = Value::Kind::Text;
     v.text = std::move(text);
+    const int sqlType = s.columns[i].sqlType;
+    if (sqlType == SQL_DECIMAL || sqlType == SQL_NUMERIC) pointAsDecimalSeparator(v.text);
     if (s.textOnlyIntegers && fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType)) == FetchAs::Integer) {
         bool ok = false;
         const qlonglong n = v.text.toLongLong(&ok);
@@ -1096,7 +1118,10 @@ double Statement::real(int column) const {
     case Value::Kind::Real: return v.real;
     case Value::Kind::Text: {
         bool ok = false;
-        const double d = QLocale::c().toDouble(v.text.trimmed(), &ok);
+        // A point only: the C locale of QLocale would take "10,125" for 10125.
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::RejectGroupSeparator);
+        const double d = c.toDouble(v.text.trimmed(), &ok);
         if (ok) return d;
         throwConversion(*state_, column, v.text, u"number");
     }

@@ -4,7 +4,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace rtl {
@@ -13,12 +12,14 @@ QString FloatToStr(double value, QChar decimalSeparator) {
     if (std::isnan(value)) return QStringLiteral("NAN");
     if (std::isinf(value)) return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
     if (value == 0.0) return QStringLiteral("0");
+    // to_chars never looks at the C library's locale (printf's "%.15g" would
+    // write the comma of es_UY into SQL text). Its general form with 15 digits
+    // is "%.15g": it switches to the exponent form exactly where the general
+    // number form does (below 1E-4, from 1E15, both after rounding to 15
+    // digits); only the exponent's spelling differs.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    // "%.15g" switches to the exponent form exactly where the general form
-    // does (below 1E-4, from 1E15, both after rounding to 15 digits); only the
-    // exponent's spelling differs.
-    QString text = QString::fromLatin1(buf);
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    QString text = QString::fromLatin1(buf, res.ptr - buf);
     const qsizetype e = text.indexOf(u'e');
     if (e >= 0) {
         QString mantissa = text.left(e);
@@ -46,7 +47,10 @@ QString FormatFixedSql(double value, int decimals) {
     std::string digits;
     for (char c : sci.substr(0, epos))
         if (c != '.') digits += c;
-    const int exponent = std::stoi(sci.substr(epos + 1));
+    int exponent = 0;
+    const char* expFirst = sci.data() + epos + 1;
+    if (*expFirst == '+') ++expFirst;
+    std::from_chars(expFirst, sci.data() + sci.size(), exponent);
     // digits d0 d1 d2 ... stand for d0.d1d2... x 10^exponent; the integer part
     // has exponent + 1 digits.
     int intDigits = exponent + 1;

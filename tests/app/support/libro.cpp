@@ -1,4 +1,5 @@
 #include "tests/app/support/libro.h"
+#include "tests/support/process_locale.h"
 
 #include <stdexcept>
 #include <xlsxwriter.h>
@@ -6,6 +7,9 @@
 namespace prueba {
 
 void escriboLibro(const QString& ruta, const std::vector<Fila>& filas) {
+    // libxlsxwriter prints numbers with printf under the current LC_NUMERIC:
+    // under es_UY 12.5 would reach the sheet as "12,5".
+    const vextest::CNumericForThisThread puntoDecimal;
     const QByteArray archivo = ruta.toUtf8();
     lxw_workbook* libro = workbook_new(archivo.constData());
     if (libro == nullptr) throw std::runtime_error("workbook_new failed");

@@ -2,6 +2,7 @@
 #include "tests/platform/odbc/engine_fixture.h"
 
 #include "platform/runtime/exception.h"
+#include "tests/support/process_locale.h"
 
 #include <QStringList>
 
@@ -268,6 +269,48 @@ TEST_P(EngineTest, NonAsciiTextRoundTripsUnderTheCLocale) {
     odbc::Statement s(conn);
     s.execDirect(QStringLiteral("select name as \"Señor\" from t"));
     EXPECT_EQ(s.columnLabel(0), QStringLiteral("Señor"));
+}
+
+// Under the users' own locale (decimal comma) every driver must hand back the
+// values a statement stores, whether the result is read row by row or in
+// blocks: the PostgreSQL driver writes its exact decimals with the C library's
+// decimal point ("10,125").
+TEST_P(EngineTest, NumbersReadTheSameUnderACommaLocale) {
+    conn.close();
+    ProcessLocale comma;
+    ASSERT_TRUE(comma.ok());
+    conn.open(connectionString());
+    exec(QStringLiteral("create table t (id integer, n numeric(14,3), d double precision, f date)"));
+    exec(QStringLiteral("insert into t values (1, 10.125, 12.5, '2021-06-28')"));
+    exec(QStringLiteral("insert into t values (2, -0.250, -1.5E-5, '2021-06-28')"));
+    exec(QStringLiteral("insert into t values (3, 1234567.5, 3, null)"));
+    struct Fila {
+        double n;
+        QString texto;
+        double d;
+    };
+    const Fila esperadas[] = {{10.125, QStringLiteral("10.125"), 12.5},
+                              {-0.25, QStringLiteral("-0.250"), -1.5E-5},
+                              {1234567.5, QStringLiteral("1234567.500"), 3}};
+    for (const int bloque : {1, 50}) {
+        SCOPED_TRACE(bloque == 1 ? "row by row" : "in blocks");
+        odbc::Statement s(conn);
+        s.setRowArraySize(bloque);
+        s.execDirect(QStringLiteral("select n, d, n * 2, f, id from t order by id"));
+        for (const Fila& e : esperadas) {
+            ASSERT_TRUE(s.fetch());
+            EXPECT_EQ(s.real(0), e.n);
+            // SQLite keeps no trailing zeros of a numeric column.
+            if (GetParam() != TestEngine::Sqlite) {
+                EXPECT_EQ(s.text(0), e.texto);
+            }
+            EXPECT_EQ(s.real(1), e.d);
+            EXPECT_EQ(s.real(2), e.n * 2);
+            EXPECT_FALSE(s.text(2).contains(u',')) << s.text(2).toStdString();
+        }
+        EXPECT_FALSE(s.fetch());
+    }
+    EXPECT_EQ(scalar(QStringLiteral("select f from t where id = 1")).left(10), QStringLiteral("2021-06-28"));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllEngines, EngineTest,
