@@ -13,6 +13,7 @@
 #include "platform/runtime/format_settings.h"
 #include "tests/app/support/libro.h"
 #include "tests/app/support/mundo.h"
+#include "tests/support/process_locale.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -481,14 +482,33 @@ TEST_P(Ventana, AFailingConsigneeLookupEndsTheReadingAndKeepsTheRowBeingRead) {
     EXPECT_TRUE(ventana->btnProcesar->isEnabled());
 }
 
+// The process under the users' own locale, as the program starts under it:
+// the C library's locale from the environment, the format settings from it.
+class BajoLocaleDeComa {
+public:
+    BajoLocaleDeComa() {
+        if (comma_.ok()) rtl::initFormatSettingsFromLocale();
+    }
+    bool ok() const { return comma_.ok() && rtl::FormatSettings().DecimalSeparator == u','; }
+
+private:
+    vextest::ProcessLocale comma_;
+};
+
 TEST_P(Ventana, ProcesarShowsAmountsWithTheLocalesDecimalSeparator) {
+    const BajoLocaleDeComa coma;
+    ASSERT_TRUE(coma.ok());
     arranco();
-    rtl::FormatSettings().DecimalSeparator = u',';
-    libro({prueba::encabezado(), prueba::filaGuia(q("a"), q("b"), q("G1"), q("M"), 12.5, 0.5, 1.5, q("JPNRT"))});
+    libro({prueba::encabezado(), prueba::filaGuia(q("a"), q("b"), q("G1"), q("M"), 12.5, 0.5, 1.5, q("JPNRT")),
+           prueba::filaGuia(q("a"), q("b"), q("G2"), q("M"), q("0,75"), 0.5, 3.0, q("JPNRT"))});
     procesar();
-    ASSERT_EQ(ventana->filas->rowCount(), 1);
+    EXPECT_TRUE(dialogos.empty()) << textos().join(u'\n').toStdString();
+    ASSERT_EQ(ventana->filas->rowCount(), 2);
     EXPECT_EQ(ventana->filas->text(0, 3), q("12,5"));
     EXPECT_EQ(ventana->filas->text(0, 4), q("1,5"));
+    EXPECT_EQ(ventana->conocimientos->get_item(1).peso, 0.75) << "a text cell reads with the locale's comma";
+    EXPECT_EQ(ventana->filas->text(1, 3), q("0,75"));
+    EXPECT_EQ(ventana->filas->text(1, 4), q("3"));
 }
 
 // -------------------------------------------------------------- Guardar
@@ -580,17 +600,34 @@ TEST_P(Guardado, WritesEveryWaybillAndItsFirstLineThenOnlyUpdates) {
     EXPECT_EQ(lineas(), l);
 }
 
-TEST_P(Guardado, AmountsAreWrittenWithAPointUnderACommaLocale) {
-    leo({prueba::filaGuia(q("r"), q("c"), q("G1"), q("M"), 12.5, 0.25, 3.0, q("JPNRT"))}, 1);
-    rtl::FormatSettings().DecimalSeparator = u',';
+// "Procesar" then "Guardar" with the whole process under es_UY, as its users
+// run it: the grid shows commas, the statements carry points, and the tables
+// hold exactly the workbook's amounts.
+TEST_P(Guardado, FractionalAmountsAreStoredExactlyUnderACommaLocale) {
+    const BajoLocaleDeComa coma;
+    ASSERT_TRUE(coma.ok());
+    leo({prueba::filaGuia(q("r"), q("c"), q("G1"), q("M"), 12.5, 0.25, 3.0, q("JPNRT")),
+         prueba::filaGuia(q("r"), q("c"), q("G2"), q("M"), 12.25, 1.5, 1.5, q("JPNRT")),
+         prueba::filaGuia(q("r"), q("c"), q("G3"), q("M"), q("0,75"), 0.0625, 2.0, q("JPNRT"))},
+        1);
+    ASSERT_EQ(ventana->filas->rowCount(), 3);
+    EXPECT_EQ(ventana->filas->text(0, 3), q("12,5"));
+    EXPECT_EQ(ventana->filas->text(0, 4), q("3"));
+    EXPECT_EQ(ventana->filas->text(1, 3), q("12,25"));
+    EXPECT_EQ(ventana->filas->text(1, 4), q("1,5"));
     guardar();
     EXPECT_EQ(textos(), QStringList{q("¡Proceso finalizado")});
-    rtl::FormatSettings().DecimalSeparator = u'.';  // for reading back
-    const auto l = mundo->filas(q("select totalbulto, pesobruto, volumen from lineas"));
-    ASSERT_EQ(l.size(), 1u);
-    EXPECT_EQ(l[0][0].toDouble(), 3);
-    EXPECT_EQ(l[0][1].toDouble(), 12.5);
-    EXPECT_EQ(l[0][2].toDouble(), 0.25);
+    // Read back as the database writes them as text, past the grid's format.
+    const auto l = mundo->filas(q("select c.numero, cast(l.totalbulto as varchar(30)), "
+                                  "cast(l.pesobruto as varchar(30)), cast(l.volumen as varchar(30)) "
+                                  "from lineas l join conocimientos c on c.id = l.conocimiento order by c.numero"));
+    const bool pg = GetParam() == Motor::PostgreSQL;
+    const std::vector<QStringList> esperado = {
+        {q("G1"), pg ? q("3") : q("3.0"), q("12.5"), pg ? q("0.250") : q("0.25")},
+        {q("G2"), q("1.5"), q("12.25"), pg ? q("1.500") : q("1.5")},
+        {q("G3"), pg ? q("2") : q("2.0"), q("0.75"), q("0.063")},
+    };
+    EXPECT_EQ(l, esperado);
 }
 
 TEST_P(Guardado, WithNoManifestChosenTheRowsGoToManifestZero) {

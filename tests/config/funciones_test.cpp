@@ -3,6 +3,7 @@
 #include "platform/dialogs/dialogs.h"
 #include "platform/runtime/exception.h"
 #include "platform/runtime/format_settings.h"
+#include "tests/support/process_locale.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,9 +12,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <clocale>
-#include <cstdlib>
-#include <string>
 
 namespace {
 
@@ -82,16 +80,17 @@ TEST(FloatStr, ThreeDecimalsWithAPointWhateverTheLocale) {
 }
 
 TEST(FloatStr, KeepsThePointUnderACommaLocale) {
-    // Both the program's settings and the C library's numeric locale say comma.
-    setenv("LOCPATH", VEX_TEST_LOCPATH, 1);
-    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "es_UY.UTF-8"), nullptr);
+    // The process under es_UY as the program starts under it: the C library's
+    // locale and the program's settings both say comma.
+    const rtl::TFormatSettings before = rtl::FormatSettings();
+    vextest::ProcessLocale comma;
+    ASSERT_TRUE(comma.ok());
+    rtl::initFormatSettingsFromLocale();
     const QChar decimal = rtl::FormatSettings().DecimalSeparator;
-    rtl::FormatSettings().DecimalSeparator = u',';
     const QString shown = FloatStr(1.5L);
     const QString negative = FloatStr(-1234.0625L);
-    rtl::FormatSettings().DecimalSeparator = decimal;
-    std::setlocale(LC_NUMERIC, before.c_str());
+    rtl::FormatSettings() = before;
+    EXPECT_EQ(decimal, u',');
     EXPECT_EQ(shown, QStringLiteral("1.500"));
     EXPECT_EQ(negative, QStringLiteral("-1234.063"));
 }

@@ -1,10 +1,12 @@
 // DBConn and TVexQuery through each access kind, on SQLite3 ODBC and on
-// PostgreSQL through its Unicode driver: connecting, the query cycle,
-// parameters, counts, the log, adding columns, the copy into a memory table
+// PostgreSQL through its Unicode driver: connecting, the query cycle, numbers
+// under the users' comma locale, parameters, counts, the log, adding columns, the copy into a memory table
 // and next-code reservation with its race.
 #include "database/DBobj.h"
 #include "database/VexQuery.h"
+#include "platform/runtime/numbers.h"
 #include "tests/database/db_test_support.h"
+#include "tests/support/process_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -150,6 +152,32 @@ TEST_P(KindTest, QueryCycleReadsRowsFieldsAndNulls) {
     q.GetFieldNames(names);
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(names[0].toLower(), u"id"_qs);
+}
+
+// Under es_UY (decimal comma) in the C library, the numbers a statement
+// carries keep their point and come back as stored, exact decimals included.
+TEST_P(KindTest, NumbersGoInAndComeBackTheSameUnderACommaLocale) {
+    vextest::ProcessLocale comma;
+    ASSERT_TRUE(comma.ok());
+    run(u"create table lineas (id integer, pesobruto double precision, volumen numeric(14,3))"_qs);
+    const struct {
+        double peso, volumen;
+    } filas[] = {{12.5, 10.125}, {-1.5E-5, 0.25}, {1E15, 1234567.5}};
+    int id = 0;
+    for (const auto& f : filas)
+        run(u"insert into lineas values ("_qs + QString::number(++id) + u", "_qs + rtl::FloatToStrSql(f.peso) +
+            u", "_qs + rtl::FormatFixedSql(f.volumen, 3) + u")"_qs);
+    TVexQuery q(conn_);
+    q.SQL() << u"select pesobruto, volumen, volumen * 2 as doble from lineas order by id"_qs;
+    q.SetActive(true);
+    for (const auto& f : filas) {
+        ASSERT_FALSE(q.Eof());
+        EXPECT_EQ(q.FieldByName(u"pesobruto"_qs).AsFloat(), f.peso);
+        EXPECT_EQ(q.FieldByName(u"volumen"_qs).AsFloat(), f.volumen);
+        EXPECT_EQ(q.FieldByName(u"doble"_qs).AsFloat(), f.volumen * 2);
+        q.Next();
+    }
+    EXPECT_TRUE(q.Eof());
 }
 
 TEST_P(KindTest, RowsAreReadAcrossFetchBlocks) {

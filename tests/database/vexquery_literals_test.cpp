@@ -7,6 +7,7 @@
 #include "platform/runtime/datetime.h"
 #include "platform/runtime/format_settings.h"
 
+#include "tests/support/process_locale.h"
 #include "tests/support/qstring_printer.h"
 
 #include <gtest/gtest.h>
@@ -88,8 +89,16 @@ TEST_F(LiteralsTest, DateLiteralsPerEngine) {
 }
 
 TEST_F(LiteralsTest, DateLiteralsIgnoreTheLocaleSeparators) {
-    // A locale with other separators (and a comma as decimal separator) must
-    // never reach a statement.
+    // A locale with other separators (and a comma as decimal separator, in
+    // the C library too) must never reach a statement.
+    vextest::ProcessLocale comma;
+    ASSERT_TRUE(comma.ok());
+    rtl::initFormatSettingsFromLocale();
+    EXPECT_EQ(rtl::FormatSettings().DecimalSeparator, u',');
+    EXPECT_EQ(fecha(u"ACCESS"_qs, 2.25), u"2.2500000000"_qs);
+    EXPECT_EQ(fecha(u"ACCESS"_qs, 0), u"0.0000000000"_qs);
+    EXPECT_EQ(fecha(u"ACCESS"_qs, kAfternoon), u"44375.5869097222"_qs);
+    EXPECT_EQ(fecha(u"SQLSERVER"_qs, kAfternoon), u"'06/28/2021 14:05:09'"_qs);
     rtl::FormatSettings().DateSeparator = u'-';
     rtl::FormatSettings().TimeSeparator = u'.';
     rtl::FormatSettings().DecimalSeparator = u',';
