@@ -4,11 +4,11 @@
 #include "tests/platform/odbc/engine_fixture.h"
 
 #include "platform/runtime/exception.h"
+#include "tests/support/process_locale.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <clocale>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -251,27 +251,10 @@ TEST_P(BlockFetchTest, ClosingInMidBlockThenRunningAgain) {
 }
 
 // The C locale's character set is ASCII: text must not go through it.
-class ScopedCLocale {
-public:
-    ScopedCLocale() : saved_(std::setlocale(LC_ALL, nullptr)), savedEnv_(qgetenv("LC_ALL")) {
-        qputenv("LC_ALL", "C");
-        std::setlocale(LC_ALL, "C");
-    }
-    ~ScopedCLocale() {
-        qputenv("LC_ALL", savedEnv_);
-        std::setlocale(LC_ALL, saved_.c_str());
-    }
-    ScopedCLocale(const ScopedCLocale&) = delete;
-    ScopedCLocale& operator=(const ScopedCLocale&) = delete;
-
-private:
-    std::string saved_;
-    QByteArray savedEnv_;
-};
-
 TEST_P(BlockFetchTest, NonAsciiTextUnderTheCLocale) {
     conn.close();
-    ScopedCLocale c;
+    const ProcessLocale c("C");
+    ASSERT_TRUE(c.ok());
     conn.open(connectionString());
     odbc::Statement s(conn);
     for (int size : {1, 7, 50}) {

@@ -6,7 +6,6 @@
 
 #include <QStringList>
 
-#include <clocale>
 #include <cstdlib>
 
 namespace vextest {
@@ -236,28 +235,11 @@ TEST_P(EngineTest, MovedHandlesStayUsable) {
     EXPECT_THROW(s.execDirect(QStringLiteral("select 1")), odbc::Error);  // NOLINT(bugprone-use-after-move)
 }
 
-// Runs the body under the C locale, whose character set is ASCII, and puts
-// the locale back afterwards.
-class CLocale {
-public:
-    CLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {
-        savedEnv_ = qgetenv("LC_ALL");
-        qputenv("LC_ALL", "C");
-        std::setlocale(LC_ALL, "C");
-    }
-    ~CLocale() {
-        qputenv("LC_ALL", savedEnv_);
-        std::setlocale(LC_ALL, saved_.c_str());
-    }
-
-private:
-    std::string saved_;
-    QByteArray savedEnv_;
-};
-
+// Under the C locale, whose character set is ASCII.
 TEST_P(EngineTest, NonAsciiTextRoundTripsUnderTheCLocale) {
     conn.close();
-    CLocale c;
+    const ProcessLocale c("C");
+    ASSERT_TRUE(c.ok());
     conn.open(connectionString());
     const QString name = QStringLiteral("SEñOR PéREZ O'Brien ü €");
     exec(QStringLiteral("create table t (name varchar(60))"));

@@ -2,6 +2,7 @@
 // which has no W functions.
 #include "platform/odbc/odbc.h"
 #include "tests/support/odbc_test_env.h"
+#include "tests/support/process_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
-#include <clocale>
 #include <string>
 #include <vector>
 
@@ -21,23 +21,17 @@ const QString kName = QStringLiteral("SEñOR PéREZ O'Brien ü €");
 class CLocaleTest : public testing::Test {
 protected:
     void SetUp() override {
-        savedLocale_ = std::setlocale(LC_ALL, nullptr);
-        savedEnv_ = qgetenv("LC_ALL");
-        qputenv("LC_ALL", "C");
-        ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+        ASSERT_TRUE(cLocale_.ok());
         env_.addSqliteDsn(QStringLiteral("TALVEN"), env_.filePath(QStringLiteral("talven.db")));
         conn_.open(QStringLiteral("DSN=TALVEN"));
         odbc::Statement s(conn_);
         s.execDirect(QStringLiteral("create table t (id integer, name varchar(60))"));
     }
-    void TearDown() override {
-        conn_.close();
-        qputenv("LC_ALL", savedEnv_);
-        std::setlocale(LC_ALL, savedLocale_.c_str());
-    }
+    void TearDown() override { conn_.close(); }
 
-    std::string savedLocale_;
-    QByteArray savedEnv_;
+    // The C locale from before anything of ODBC is made: the driver manager
+    // settles its own conversion when its first handles are allocated.
+    ProcessLocale cLocale_{"C"};
     OdbcTestEnv env_;
     odbc::Connection conn_;
 };
