@@ -22,6 +22,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTableView>
 #include <QToolButton>
@@ -170,11 +171,11 @@ bool TfrmPrincipal::crearFormulario() {
         FormCreate(this);
     } catch (const std::exception& e) {
         vcl::ShowException(rtl::messageOf(e));
-        iniciado_ = false;
     }
     if (terminar_) return false;
     if (!iniciado_) {
-        // Start-up stopped half-way: nothing may use what was not built.
+        // Start-up stopped before the handlers had what they use: nothing may
+        // use what was not built.
         btnProcesar->setEnabled(false);
         btnGuardar->setEnabled(false);
     }
@@ -212,8 +213,11 @@ void TfrmPrincipal::FormCreate(QObject* /*Sender*/) {
     _config = std::make_unique<__config>(*dbTalven);
     _config->cargo();
     conocimientos = std::make_unique<TConocimientos>();
-    cmbTipoChange(this);
+    // Everything "Procesar" and "Guardar" need is there: a failing manifest
+    // query below leaves only the list empty, and the next change of kind
+    // queries again.
     iniciado_ = true;
+    cmbTipoChange(this);
 }
 
 void TfrmPrincipal::SpeedButton1Click(QObject* /*Sender*/) {
@@ -227,6 +231,10 @@ void TfrmPrincipal::cmbTipoChange(QObject* /*Sender*/) {
 
 void TfrmPrincipal::cargoComboManifiestos(QComboBox* combo, std::int32_t tipo) {
     combo->clear();
+    // The user must choose the manifest. QComboBox makes its first item
+    // current when it is added, so a row that fails after it must not leave
+    // that one chosen for "Guardar".
+    const auto ningunoElegido = qScopeGuard([combo] { combo->setCurrentIndex(-1); });
     if (!conectado_) return;
     TVexQuery cons(*dbTalven);
     cons.SetActive(false);
@@ -248,7 +256,6 @@ void TfrmPrincipal::cargoComboManifiestos(QComboBox* combo, std::int32_t tipo) {
         combo->addItem(manif + QStringLiteral(" - ") + fecha, codigo);
         cons.Next();
     }
-    combo->setCurrentIndex(-1);
 }
 
 void TfrmPrincipal::btnProcesarClick(QObject* /*Sender*/) {
