@@ -14,5 +14,7 @@ class TfrmPrincipal;
 std::unique_ptr<TfrmPrincipal> CreateForm(const QStringList& argumentos);
 
 // Runs the program: application object, main window, message loop until that
-// window closes. Returns the process's exit code, 0 on every road.
+// window closes. The window gets the command line as `argv` holds it when
+// called, Qt's own options included. Returns the process's exit code, 0 on
+// every road.
 int ejecutarPrograma(int argc, char** argv);
