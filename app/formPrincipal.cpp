@@ -1,6 +1,7 @@
 #include "app/formPrincipal.h"
 
 #include "app/report_model.h"
+#include "app/report_view.h"
 #include "config/cg_config.h"
 #include "config/funciones.h"
 #include "config/version.h"
@@ -118,7 +119,7 @@ void TfrmPrincipal::crearControles() {
                              {QStringLiteral("Peso"), 80, Qt::AlignRight},
                              {QStringLiteral("Bultos"), 80, Qt::AlignRight}},
                             this);
-    lista = new QTableView(this);
+    lista = new ReportView(this);
     lista->setGeometry(0, 65, 609, 247);
     lista->setModel(filas);
     lista->setShowGrid(true);
@@ -451,6 +452,7 @@ void TfrmPrincipal::muestroItem(const QString& numConoc) {
     if (n == 0) return;
     int fila = filas->findCaption(numConoc);
     if (fila < 0) fila = n - 1;
+    // The view marks the whole row of its current item.
     const QModelIndex indice = filas->index(fila, 0);
     // The view would scroll to a new current row of its own accord; here the
     // scrolling below decides.

@@ -276,6 +276,48 @@ TEST_F(VentanaSinBase, ProgressMarkFocusesWithoutSelectingScrollsAndPaintsAtOnce
     }
 }
 
+// What the window shows (its backing store as last painted), not a fresh rendering.
+QImage enPantalla(QWidget& w) { return w.screen()->grabWindow(w.winId()).toImage(); }
+
+bool difieren(const QImage& a, const QImage& b, const QRect& r) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return true;
+    return false;
+}
+
+TEST_F(VentanaSinBase, ProgressMarkFramesEveryColumnOfTheRow) {
+    TfrmPrincipal w({QStringLiteral("importaguias")});
+    llenar(w, 6);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.lista->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(w.lista->hasFocus());
+
+    w.muestroItem(QStringLiteral("G2"));
+    const QImage enLaSegunda = enPantalla(w);
+    w.muestroItem(QStringLiteral("G5"));
+    const QImage enLaQuinta = enPantalla(w);
+    ASSERT_EQ(enLaSegunda.size(), enLaQuinta.size());
+    // The mark comes to every cell of the fifth row and leaves every cell of
+    // the second, as painted within the calls.
+    const QPoint origen = w.lista->viewport()->mapTo(&w, QPoint(0, 0));
+    for (const int fila : {1, 4}) {
+        for (int c = 0; c < w.filas->columnCount(); ++c) {
+            SCOPED_TRACE(testing::Message() << "row " << fila << ", column " << c);
+            const QRect celda = w.lista->visualRect(w.filas->index(fila, c)).translated(origen);
+            EXPECT_TRUE(difieren(enLaSegunda, enLaQuinta, celda));
+        }
+    }
+    // A row the mark never reached is painted the same.
+    const QRect otra = w.lista->visualRect(w.filas->index(2, 3)).translated(origen);
+    EXPECT_FALSE(difieren(enLaSegunda, enLaQuinta, otra));
+    EXPECT_TRUE(w.lista->selectionModel()->selectedIndexes().isEmpty());
+}
+
 TEST_F(VentanaSinBase, ProgressMarkLeavesAPartlyVisibleRowWhereItIs) {
     TfrmPrincipal w({QStringLiteral("importaguias")});
     llenar(w, 60);
