@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -32,6 +33,14 @@
 
 
 const QString TfrmPrincipal::filtroAbrir = QStringLiteral("Excel Files (*.xls, *.xlsx)|*.xls;*.xlsx");
+const QString TfrmPrincipal::archivoTahoma = QStringLiteral("/usr/share/wine/fonts/tahoma.ttf");
+
+bool TfrmPrincipal::cargoFuenteDelFormulario() {
+    const QString tahoma = QStringLiteral("Tahoma");
+    if (QFontDatabase::hasFamily(tahoma)) return true;
+    QFontDatabase::addApplicationFont(archivoTahoma);
+    return QFontDatabase::hasFamily(tahoma);
+}
 
 namespace {
 
@@ -66,6 +75,17 @@ QToolButton* botonRapido(QWidget* parent, const QString& caption, int left, int 
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     }
     return button;
+}
+
+// A label sized to a font wider than the form's would run under the control
+// after it; that control then starts after the label and keeps its right edge.
+void dejoLugarTras(const QLabel* etiqueta, QWidget* siguiente) {
+    constexpr int separacion = 4;
+    const int desde = etiqueta->geometry().right() + 1 + separacion;
+    if (desde <= siguiente->x()) return;
+    QRect lugar = siguiente->geometry();
+    lugar.setLeft(desde);
+    siguiente->setGeometry(lugar);
 }
 
 QComboBox* listaDesplegable(QWidget* parent, int left, int top, int width, int height) {
@@ -112,6 +132,9 @@ void TfrmPrincipal::crearControles() {
     cmbManifiesto = listaDesplegable(Panel1, 246, 37, 219, 21);
     btnProcesar = botonRapido(Panel1, QStringLiteral("Procesar"), 510, 10, 88, 48,
                               QStringLiteral(":/formPrincipal/engranaje.xpm"));
+    dejoLugarTras(Label2, txtArchivo);
+    dejoLugarTras(Label1, cmbTipo);
+    dejoLugarTras(Label3, cmbManifiesto);
 
     filas = new ReportModel({{QStringLiteral("Conocimiento"), 100, Qt::AlignLeft},
                              {QStringLiteral("Master"), 100, Qt::AlignLeft},

@@ -86,6 +86,14 @@ public:
     // The filter of the open dialog `abrir`.
     static const QString filtroAbrir;
 
+    // The form's font is Tahoma, 8 points. Where the system has none, the
+    // metric-compatible Tahoma of Debian's fonts-wine (`archivoTahoma`, a
+    // directory fontconfig does not search) is made known to the application.
+    // Returns whether a Tahoma is there now. Needs the application object;
+    // CreateForm calls it before it builds the window.
+    static bool cargoFuenteDelFormulario();
+    static const QString archivoTahoma;
+
     // The waybill list (created by FormCreate) and the rows of lista.
     std::unique_ptr<TConocimientos> conocimientos;
     ReportModel* filas = nullptr;

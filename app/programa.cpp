@@ -6,6 +6,7 @@
 #include <QApplication>
 
 std::unique_ptr<TfrmPrincipal> CreateForm(const QStringList& argumentos) {
+    TfrmPrincipal::cargoFuenteDelFormulario();
     auto ventana = std::make_unique<TfrmPrincipal>(argumentos);
     if (!ventana->crearFormulario()) return nullptr;
     return ventana;

@@ -8,8 +8,8 @@
 
 class TfrmPrincipal;
 
-// Creates the main window from the command line `argumentos` (the program's
-// path first) and runs its start-up. Returns nullptr when the program must end
+// Makes the form's font known, creates the main window from the command line
+// `argumentos` (the program's path first) and runs its start-up. Returns nullptr when the program must end
 // without showing it (the refused connection, already reported).
 std::unique_ptr<TfrmPrincipal> CreateForm(const QStringList& argumentos);
 
