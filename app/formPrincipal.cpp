@@ -1,6 +1,7 @@
 #include "app/formPrincipal.h"
 
 #include "app/report_model.h"
+#include "app/report_view.h"
 #include "config/cg_config.h"
 #include "config/funciones.h"
 #include "config/version.h"
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -22,6 +24,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTableView>
 #include <QToolButton>
@@ -30,6 +33,14 @@
 
 
 const QString TfrmPrincipal::filtroAbrir = QStringLiteral("Excel Files (*.xls, *.xlsx)|*.xls;*.xlsx");
+const QString TfrmPrincipal::archivoTahoma = QStringLiteral("/usr/share/wine/fonts/tahoma.ttf");
+
+bool TfrmPrincipal::cargoFuenteDelFormulario() {
+    const QString tahoma = QStringLiteral("Tahoma");
+    if (QFontDatabase::hasFamily(tahoma)) return true;
+    QFontDatabase::addApplicationFont(archivoTahoma);
+    return QFontDatabase::hasFamily(tahoma);
+}
 
 namespace {
 
@@ -64,6 +75,17 @@ QToolButton* botonRapido(QWidget* parent, const QString& caption, int left, int 
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     }
     return button;
+}
+
+// A label sized to a font wider than the form's would run under the control
+// after it; that control then starts after the label and keeps its right edge.
+void dejoLugarTras(const QLabel* etiqueta, QWidget* siguiente) {
+    constexpr int separacion = 4;
+    const int desde = etiqueta->geometry().right() + 1 + separacion;
+    if (desde <= siguiente->x()) return;
+    QRect lugar = siguiente->geometry();
+    lugar.setLeft(desde);
+    siguiente->setGeometry(lugar);
 }
 
 QComboBox* listaDesplegable(QWidget* parent, int left, int top, int width, int height) {
@@ -110,6 +132,9 @@ void TfrmPrincipal::crearControles() {
     cmbManifiesto = listaDesplegable(Panel1, 246, 37, 219, 21);
     btnProcesar = botonRapido(Panel1, QStringLiteral("Procesar"), 510, 10, 88, 48,
                               QStringLiteral(":/formPrincipal/engranaje.xpm"));
+    dejoLugarTras(Label2, txtArchivo);
+    dejoLugarTras(Label1, cmbTipo);
+    dejoLugarTras(Label3, cmbManifiesto);
 
     filas = new ReportModel({{QStringLiteral("Conocimiento"), 100, Qt::AlignLeft},
                              {QStringLiteral("Master"), 100, Qt::AlignLeft},
@@ -117,7 +142,7 @@ void TfrmPrincipal::crearControles() {
                              {QStringLiteral("Peso"), 80, Qt::AlignRight},
                              {QStringLiteral("Bultos"), 80, Qt::AlignRight}},
                             this);
-    lista = new QTableView(this);
+    lista = new ReportView(this);
     lista->setGeometry(0, 65, 609, 247);
     lista->setModel(filas);
     lista->setShowGrid(true);
@@ -170,11 +195,11 @@ bool TfrmPrincipal::crearFormulario() {
         FormCreate(this);
     } catch (const std::exception& e) {
         vcl::ShowException(rtl::messageOf(e));
-        iniciado_ = false;
     }
     if (terminar_) return false;
     if (!iniciado_) {
-        // Start-up stopped half-way: nothing may use what was not built.
+        // Start-up stopped before the handlers had what they use: nothing may
+        // use what was not built.
         btnProcesar->setEnabled(false);
         btnGuardar->setEnabled(false);
     }
@@ -212,8 +237,11 @@ void TfrmPrincipal::FormCreate(QObject* /*Sender*/) {
     _config = std::make_unique<__config>(*dbTalven);
     _config->cargo();
     conocimientos = std::make_unique<TConocimientos>();
-    cmbTipoChange(this);
+    // Everything "Procesar" and "Guardar" need is there: a failing manifest
+    // query below leaves only the list empty, and the next change of kind
+    // queries again.
     iniciado_ = true;
+    cmbTipoChange(this);
 }
 
 void TfrmPrincipal::SpeedButton1Click(QObject* /*Sender*/) {
@@ -227,6 +255,10 @@ void TfrmPrincipal::cmbTipoChange(QObject* /*Sender*/) {
 
 void TfrmPrincipal::cargoComboManifiestos(QComboBox* combo, std::int32_t tipo) {
     combo->clear();
+    // The user must choose the manifest. QComboBox makes its first item
+    // current when it is added, so a row that fails after it must not leave
+    // that one chosen for "Guardar".
+    const auto ningunoElegido = qScopeGuard([combo] { combo->setCurrentIndex(-1); });
     if (!conectado_) return;
     TVexQuery cons(*dbTalven);
     cons.SetActive(false);
@@ -248,7 +280,6 @@ void TfrmPrincipal::cargoComboManifiestos(QComboBox* combo, std::int32_t tipo) {
         combo->addItem(manif + QStringLiteral(" - ") + fecha, codigo);
         cons.Next();
     }
-    combo->setCurrentIndex(-1);
 }
 
 void TfrmPrincipal::btnProcesarClick(QObject* /*Sender*/) {
@@ -444,6 +475,7 @@ void TfrmPrincipal::muestroItem(const QString& numConoc) {
     if (n == 0) return;
     int fila = filas->findCaption(numConoc);
     if (fila < 0) fila = n - 1;
+    // The view marks the whole row of its current item.
     const QModelIndex indice = filas->index(fila, 0);
     // The view would scroll to a new current row of its own accord; here the
     // scrolling below decides.

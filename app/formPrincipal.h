@@ -33,12 +33,16 @@ public:
     ~TfrmPrincipal() override;
 
     // Runs FormCreate under the platform's handling of a window's creation:
-    // an exception is shown (ShowException) and leaves start-up unfinished,
-    // with "Procesar" and "Guardar" disabled for the window's whole life.
+    // an exception is shown (ShowException) and the steps after the failing
+    // one are not done. When it came before the connection, the settings
+    // object and the waybill list were all built, "Procesar" and "Guardar"
+    // stay disabled for the window's whole life; a failing manifest query,
+    // the last step, leaves the window working with an empty manifest list.
     // Returns false when the program must end at once, without showing the
     // window (the refused connection, already reported).
     bool crearFormulario();
-    // Whether start-up ran to its end.
+    // Whether start-up built what the handlers use: the connection, the
+    // settings object and the waybill list.
     bool iniciado() const { return iniciado_; }
 
     // Start-up: command line, connection, settings, waybill list, manifests.
@@ -49,6 +53,7 @@ public:
     void cmbTipoChange(QObject* Sender);
     // Fills `combo` with the open manifests of kind `tipo` (0 INGRESO,
     // 1 EGRESO), highest id first, each item carrying the manifest's id.
+    // Leaves no item chosen, also when a row fails part-way.
     void cargoComboManifiestos(QComboBox* combo, std::int32_t tipo);
     // Reads the workbook named in txtArchivo into conocimientos and lista.
     void btnProcesarClick(QObject* Sender);
@@ -80,6 +85,14 @@ public:
 
     // The filter of the open dialog `abrir`.
     static const QString filtroAbrir;
+
+    // The form's font is Tahoma, 8 points. Where the system has none, the
+    // metric-compatible Tahoma of Debian's fonts-wine (`archivoTahoma`, a
+    // directory fontconfig does not search) is made known to the application.
+    // Returns whether a Tahoma is there now. Needs the application object;
+    // CreateForm calls it before it builds the window.
+    static bool cargoFuenteDelFormulario();
+    static const QString archivoTahoma;
 
     // The waybill list (created by FormCreate) and the rows of lista.
     std::unique_ptr<TConocimientos> conocimientos;

@@ -1,5 +1,6 @@
 #include "config/InifilesX.h"
 
+#include "config/funciones.h"
 #include "platform/ini/inifile.h"
 #include "platform/process/process_info.h"
 
@@ -18,7 +19,7 @@ QString withIniExtension(QString name) {
 
 QString ini_del_programa() {
     const QString windir = QString::fromLocal8Bit(qgetenv("WINDIR"));
-    return windir + u'/' + withIniExtension(QFileInfo(proc::ExeName()).fileName());
+    return conSeparadorFinal(windir) + withIniExtension(QFileInfo(proc::ExeName()).fileName());
 }
 
 QString get_ini(const QString& ini_file, const QString& grupo, const QString& clave) {

@@ -4,8 +4,9 @@
 
 #include <QString>
 
-// The program's default INI file: WINDIR (empty when unset), "/", then the
-// executable's file name (no directory) with its extension changed to ".ini".
+// The program's default INI file: WINDIR (empty when unset), "/" unless it
+// already ends in a separator, then the executable's file name (no
+// directory) with its extension changed to ".ini".
 QString ini_del_programa();
 
 // The value of key `clave` in section `grupo` of `ini_file`, or the empty

@@ -1,6 +1,7 @@
 #include "config/cg_config.h"
 
 #include "config/InifilesX.h"
+#include "config/funciones.h"
 #include "config/version.h"
 #include "database/VexQuery.h"
 #include "platform/runtime/strings.h"
@@ -142,8 +143,7 @@ void __config::salvo() {
 QString __config::dir_html() const {
     QString dir = htmldir.isEmpty() ? currentDirectory() : htmldir;
     if (dir.isEmpty()) return {};
-    if (!dir.endsWith(u'/')) dir += u'/';
-    return dir;
+    return conSeparadorFinal(std::move(dir));
 }
 
 std::int32_t __config::doy_nuevo_id_aso() {

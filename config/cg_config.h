@@ -45,8 +45,9 @@ public:
     // statement ends it, and what ran before stays.
     void salvo();
 
-    // htmldir, or the current directory when htmldir is empty, ending in
-    // "/"; empty when the current directory cannot be determined.
+    // htmldir, or the current directory when htmldir is empty, ending in a
+    // separator: "/" is appended unless it already ends in "/" or "\".
+    // Empty when the current directory cannot be determined.
     QString dir_html() const;
 
     // The largest id of asoc_manif plus 1 (1 on an empty table). Reserves

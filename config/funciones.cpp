@@ -30,3 +30,8 @@ std::int32_t ComboCodigo(const QComboBox* Cbo) {
 }
 
 QString FloatStr(long double number) { return rtl::FormatFixedSql(static_cast<double>(number), 3); }
+
+QString conSeparadorFinal(QString dir) {
+    if (!dir.endsWith(u'/') && !dir.endsWith(u'\\')) dir += u'/';
+    return dir;
+}

@@ -1,6 +1,6 @@
 // Small helper functions shared by the main window: the error dialog, the
-// splitting of separated fields, the code of a combo box's chosen item and
-// numbers written for SQL.
+// splitting of separated fields, the code of a combo box's chosen item,
+// numbers written for SQL and directories ready for a file name.
 #pragma once
 
 #include <QString>
@@ -28,3 +28,8 @@ std::int32_t ComboCodigo(const QComboBox* Cbo);
 // form, as a user would write it) rounds away from zero: 0.0625 gives "0.063",
 // -1.0005 gives "-1.001".
 QString FloatStr(long double number);
+
+// `dir` ready for a file name to be appended: unchanged when it already ends
+// in a separator, "/" or the "\" of a path written on Windows; otherwise with
+// "/" appended.
+QString conSeparadorFinal(QString dir);

@@ -8,6 +8,8 @@ packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev locales
   # GUI
   qt6-base-dev qt6-qpa-plugins
+  # the form's font (a metric-compatible Tahoma)
+  fonts-wine
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # ODBC core and the real drivers the tests and the demo use

@@ -194,7 +194,6 @@ TEST_P(Ventana, AnotherStartUpErrorIsShownOnceAndLeavesTheButtonsDisabled) {
     const Caso casos[] = {
         {"a DBD value of another type",
          [](prueba::Mundo&) { set_key_value_CURRENT_USER(QStringLiteral("DBD"), std::int32_t{7}); }},
-        {"no manifest table", [](prueba::Mundo& m) { m.ejecuto(QStringLiteral("drop table manifiestos")); }},
         {"no settings table", [](prueba::Mundo& m) { m.ejecuto(QStringLiteral("drop table configuracion")); }},
     };
     for (const Caso& c : casos) {
@@ -225,6 +224,41 @@ TEST_P(Ventana, AnotherStartUpErrorIsShownOnceAndLeavesTheButtonsDisabled) {
         EXPECT_EQ(ventana->filas->rowCount(), 0);
         QDir(mundo->ruta(QStringLiteral("config"))).removeRecursively();
     }
+}
+
+TEST_P(Ventana, AFailingManifestQueryAtStartUpLeavesTheWindowWorking) {
+    mundo->manifiestosDeEjemplo();
+    mundo->clientesDeEjemplo();
+    mundo->ejecuto(q("alter table manifiestos rename to manifiestos_fuera"));
+    arranco();
+    ASSERT_EQ(dialogos.size(), 1u) << textos().join(u'\n').toStdString();
+    EXPECT_EQ(dialogos[0].kind, vcl::DialogKind::Exception);
+    // The connection, the settings and the waybill list are there: only the
+    // manifest list is missing.
+    EXPECT_TRUE(ventana->iniciado());
+    EXPECT_TRUE(ventana->btnProcesar->isEnabled());
+    EXPECT_FALSE(ventana->btnGuardar->isEnabled());
+    EXPECT_EQ(ventana->cmbManifiesto->count(), 0);
+
+    // The next change of kind queries again.
+    mundo->ejecuto(q("alter table manifiestos_fuera rename to manifiestos"));
+    QTest::keyClick(ventana->cmbTipo, Qt::Key_Down);
+    EXPECT_EQ(idsManifiesto(), (QList<int>{5, 3}));
+    QTest::keyClick(ventana->cmbTipo, Qt::Key_Up);
+    EXPECT_EQ(idsManifiesto(), (QList<int>{7, 4, 1}));
+    EXPECT_EQ(dialogos.size(), 1u);
+
+    // "Procesar" reads and "Guardar" writes.
+    ventana->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ventana.get()));
+    libro({prueba::encabezado(), prueba::filaGuia(q("r"), q("c"), q("G1"), q("M"), 2.0, 1.0, 3.0, q("JPNRT"))});
+    procesar();
+    EXPECT_EQ(ventana->filas->rowCount(), 1);
+    EXPECT_TRUE(ventana->btnGuardar->isEnabled());
+    eligoManifiesto(4);
+    guardar();
+    EXPECT_EQ(textos(), (QStringList{dialogos[0].text, q("¡Proceso finalizado")}));
+    EXPECT_EQ(mundo->valor(q("select manifiesto from conocimientos where numero = 'G1'")), q("4"));
 }
 
 // ------------------------------------------------------------ manifests
@@ -258,6 +292,30 @@ TEST_P(Ventana, NoOpenManifestOfTheKindLeavesTheListEmpty) {
     arranco();
     EXPECT_EQ(ventana->cmbManifiesto->count(), 0);
     EXPECT_TRUE(ventana->iniciado());
+}
+
+TEST_P(Ventana, AManifestRowThatFailsPartWayLeavesNoItemChosen) {
+    mundo->manifiestosDeEjemplo();
+    // Manifest 1's id does not fit a 32-bit integer: its row fails after
+    // those of 7 and 4 were listed.
+    mundo->ejecuto({q("alter table manifiestos rename to manifiestos_todos"),
+                    q("create view manifiestos as select case when id = 1 then -3000000000 else id end as id, "
+                      "clave, archivado from manifiestos_todos")});
+    arranco();
+    ASSERT_EQ(delTipo(vcl::DialogKind::Exception).size(), 1u) << textos().join(u'\n').toStdString();
+    EXPECT_EQ(idsManifiesto(), (QList<int>{7, 4}));
+    EXPECT_EQ(ventana->cmbManifiesto->currentIndex(), -1);
+    EXPECT_EQ(ComboCodigo(ventana->cmbManifiesto), 0);
+
+    // On a change of kind as well, after a manifest of the other kind was chosen.
+    QTest::keyClick(ventana->cmbTipo, Qt::Key_Down);
+    EXPECT_EQ(idsManifiesto(), (QList<int>{5, 3}));
+    ventana->cmbManifiesto->setCurrentIndex(0);
+    QTest::keyClick(ventana->cmbTipo, Qt::Key_Up);
+    EXPECT_EQ(delTipo(vcl::DialogKind::Exception).size(), 2u);
+    EXPECT_EQ(idsManifiesto(), (QList<int>{7, 4}));
+    EXPECT_EQ(ventana->cmbManifiesto->currentIndex(), -1);
+    EXPECT_EQ(ComboCodigo(ventana->cmbManifiesto), 0);
 }
 
 TEST_P(Ventana, AFailingManifestQueryOnAChangeOfKindIsShownAndTriedAgainNextTime) {

@@ -7,6 +7,8 @@
 #include "platform/runtime/format_settings.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -21,6 +23,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -30,6 +34,8 @@ protected:
     void SetUp() override {
         rtl::FormatSettings() = rtl::TFormatSettings{};
         vcl::setMessageHandler([this](const vcl::DialogRequest& r) { dialogos.push_back(r); });
+        // As CreateForm does before it builds the window.
+        ASSERT_TRUE(TfrmPrincipal::cargoFuenteDelFormulario()) << "no " << TfrmPrincipal::archivoTahoma.toStdString();
     }
     void TearDown() override {
         vcl::setMessageHandler({});
@@ -102,6 +108,75 @@ TEST_F(VentanaSinBase, ControlsStandWhereTheFormPutsThem) {
     ASSERT_NE(pantalla, nullptr);
     const QPoint desvio = w.geometry().center() - pantalla->availableGeometry().center();
     EXPECT_LE(desvio.manhattanLength(), 2) << desvio.x() << "," << desvio.y();
+}
+
+// No label of Panel1 runs under the control after it on its line, and each
+// shows its whole caption.
+void ningunaEtiquetaSeMete(TfrmPrincipal& w) {
+    const std::pair<QLabel*, QWidget*> pares[] = {
+        {w.Label2, w.txtArchivo}, {w.Label1, w.cmbTipo}, {w.Label3, w.cmbManifiesto}};
+    for (const auto& [etiqueta, siguiente] : pares) {
+        SCOPED_TRACE(etiqueta->text().toStdString());
+        EXPECT_FALSE(etiqueta->geometry().intersects(siguiente->geometry()))
+            << etiqueta->geometry().right() << " >= " << siguiente->geometry().left();
+        EXPECT_GE(etiqueta->width(), etiqueta->fontMetrics().horizontalAdvance(etiqueta->text()));
+    }
+}
+
+TEST_F(VentanaSinBase, TheFormsFontIsTahomaAndKeepsTheFormsSizes) {
+    TfrmPrincipal w({QStringLiteral("importaguias")});
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (QWidget* control : std::initializer_list<QWidget*>{&w, w.Label3, w.txtArchivo, w.cmbManifiesto, w.lista}) {
+        SCOPED_TRACE(control->metaObject()->className());
+        const QFontInfo fuente(control->font());
+        EXPECT_EQ(fuente.family(), QStringLiteral("Tahoma"));
+        EXPECT_EQ(fuente.pixelSize(), 11);
+    }
+    // The labels keep the form's sizes, give or take the pixel or two by which
+    // the text engine's rounding of the advances differs from the platform's;
+    // the controls stand exactly where the form puts them (above).
+    const std::pair<QLabel*, QRect> etiquetas[] = {{w.Label2, QRect(21, 13, 40, 13)},
+                                                   {w.Label1, QRect(21, 40, 27, 13)},
+                                                   {w.Label3, QRect(191, 40, 49, 13)}};
+    for (const auto& [etiqueta, forma] : etiquetas) {
+        SCOPED_TRACE(etiqueta->text().toStdString());
+        EXPECT_EQ(etiqueta->pos(), forma.topLeft());
+        EXPECT_EQ(etiqueta->height(), forma.height());
+        EXPECT_GE(etiqueta->width(), forma.width());
+        EXPECT_LE(etiqueta->width(), forma.width() + 2);
+    }
+    EXPECT_EQ(w.txtArchivo->geometry(), QRect(71, 10, 394, 21));
+    EXPECT_EQ(w.cmbTipo->geometry(), QRect(71, 37, 107, 21));
+    EXPECT_EQ(w.cmbManifiesto->geometry(), QRect(246, 37, 219, 21));
+    ningunaEtiquetaSeMete(w);
+}
+
+// No Tahoma at all: the labels take another font's sizes.
+class VentanaSinTahoma : public VentanaSinBase {
+protected:
+    void SetUp() override {
+        VentanaSinBase::SetUp();
+        QFontDatabase::removeAllApplicationFonts();
+        if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) GTEST_SKIP() << "the system has a Tahoma of its own";
+    }
+};
+
+TEST_F(VentanaSinTahoma, NoLabelRunsUnderTheControlAfterIt) {
+    TfrmPrincipal w({QStringLiteral("importaguias")});
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_NE(QFontInfo(w.font()).family(), QStringLiteral("Tahoma"));
+    // The case arises: "Manifiesto" needs more than the form gives it.
+    ASSERT_GT(w.Label3->fontMetrics().horizontalAdvance(w.Label3->text()), 246 - 191);
+    ningunaEtiquetaSeMete(w);
+    // The controls made room from the left; their right edges and the rest stay.
+    EXPECT_EQ(w.txtArchivo->geometry().right(), 71 + 394 - 1);
+    EXPECT_EQ(w.cmbTipo->geometry().right(), 71 + 107 - 1);
+    EXPECT_EQ(w.cmbManifiesto->geometry().right(), 246 + 219 - 1);
+    EXPECT_EQ(w.cmbManifiesto->geometry().top(), 37);
+    EXPECT_EQ(w.SpeedButton1->geometry(), QRect(471, 9, 23, 22));
+    EXPECT_EQ(w.btnProcesar->geometry(), QRect(510, 10, 88, 48));
 }
 
 TEST_F(VentanaSinBase, CaptionsItemsAndStatesAtStart) {
@@ -274,6 +349,48 @@ TEST_F(VentanaSinBase, ProgressMarkFocusesWithoutSelectingScrollsAndPaintsAtOnce
         ASSERT_GT(pintadas.filasMarcadas.size(), antes);
         EXPECT_EQ(pintadas.filasMarcadas.back(), c.fila);
     }
+}
+
+// What the window shows (its backing store as last painted), not a fresh rendering.
+QImage enPantalla(QWidget& w) { return w.screen()->grabWindow(w.winId()).toImage(); }
+
+bool difieren(const QImage& a, const QImage& b, const QRect& r) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return true;
+    return false;
+}
+
+TEST_F(VentanaSinBase, ProgressMarkFramesEveryColumnOfTheRow) {
+    TfrmPrincipal w({QStringLiteral("importaguias")});
+    llenar(w, 6);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.lista->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(w.lista->hasFocus());
+
+    w.muestroItem(QStringLiteral("G2"));
+    const QImage enLaSegunda = enPantalla(w);
+    w.muestroItem(QStringLiteral("G5"));
+    const QImage enLaQuinta = enPantalla(w);
+    ASSERT_EQ(enLaSegunda.size(), enLaQuinta.size());
+    // The mark comes to every cell of the fifth row and leaves every cell of
+    // the second, as painted within the calls.
+    const QPoint origen = w.lista->viewport()->mapTo(&w, QPoint(0, 0));
+    for (const int fila : {1, 4}) {
+        for (int c = 0; c < w.filas->columnCount(); ++c) {
+            SCOPED_TRACE(testing::Message() << "row " << fila << ", column " << c);
+            const QRect celda = w.lista->visualRect(w.filas->index(fila, c)).translated(origen);
+            EXPECT_TRUE(difieren(enLaSegunda, enLaQuinta, celda));
+        }
+    }
+    // A row the mark never reached is painted the same.
+    const QRect otra = w.lista->visualRect(w.filas->index(2, 3)).translated(origen);
+    EXPECT_FALSE(difieren(enLaSegunda, enLaQuinta, otra));
+    EXPECT_TRUE(w.lista->selectionModel()->selectedIndexes().isEmpty());
 }
 
 TEST_F(VentanaSinBase, ProgressMarkLeavesAPartlyVisibleRowWhereItIs) {

@@ -44,20 +44,24 @@ protected:
         set_key_value_CURRENT_USER(QStringLiteral("DBD"), valor);
         proc::setExeNameForTesting(mundo->ruta(QStringLiteral("importaguias")));
     }
+    // A data source RECHAZA that refuses: a database the server does not
+    // have, a file in a directory that does not exist.
+    void defineRechaza() {
+        if (GetParam() == Motor::PostgreSQL) {
+            mundo->odbc().addDsn(
+                vextest::DsnList::User, QStringLiteral("RECHAZA"), QStringLiteral("PostgreSQL Unicode"),
+                {{QStringLiteral("Servername"), QStringLiteral("127.0.0.1")},
+                 {QStringLiteral("Port"), QString::number(vextest::serverPort(vextest::Engine::Postgres))},
+                 {QStringLiteral("Database"), QStringLiteral("no_existe_esta_base")}});
+        } else {
+            mundo->odbc().addSqliteDsn(QStringLiteral("RECHAZA"), mundo->ruta(QStringLiteral("no/existe/base.db")));
+        }
+    }
     std::unique_ptr<prueba::Mundo> mundo;
 };
 
 TEST_P(Programa, ARefusedConnectionEndsWithCodeZeroAndNoWindow) {
-    // A data source that refuses: a database the server does not have, a
-    // file in a directory that does not exist.
-    if (GetParam() == Motor::PostgreSQL) {
-        mundo->odbc().addDsn(vextest::DsnList::User, QStringLiteral("RECHAZA"), QStringLiteral("PostgreSQL Unicode"),
-                             {{QStringLiteral("Servername"), QStringLiteral("127.0.0.1")},
-                              {QStringLiteral("Port"), QString::number(vextest::serverPort(vextest::Engine::Postgres))},
-                              {QStringLiteral("Database"), QStringLiteral("no_existe_esta_base")}});
-    } else {
-        mundo->odbc().addSqliteDsn(QStringLiteral("RECHAZA"), mundo->ruta(QStringLiteral("no/existe/base.db")));
-    }
+    defineRechaza();
     struct Caso {
         const char* nombre;
         QStringList argumentos;
@@ -82,6 +86,33 @@ TEST_P(Programa, AConnectionThatOpensShowsTheWindow) {
     const Salida s = ejecuto({});
     EXPECT_EQ(s.codigo, 0);
     EXPECT_EQ(s.lineas, QStringList{QStringLiteral("VENTANA")});
+}
+
+TEST_P(Programa, QtsOwnOptionsDoNotHideAnAliasArgument) {
+    defineRechaza();
+    const QStringList rechazo{QStringLiteral("DIALOGO Error: Error al conectar con la base")};
+    const QStringList ventana{QStringLiteral("VENTANA")};
+    struct Caso {
+        const char* nombre;
+        QStringList argumentos;
+        QStringList salida;
+    };
+    const Caso casos[] = {
+        {"after -platform and its value", {QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                                           QStringLiteral("/ALIAS=rechaza")}, rechazo},
+        {"before -reverse", {QStringLiteral("/ALIAS=rechaza"), QStringLiteral("-reverse")}, rechazo},
+        {"taken by Qt as the value of -style", {QStringLiteral("-style"), QStringLiteral("/ALIAS=rechaza")}, rechazo},
+        {"taken by Qt as the value of -session", {QStringLiteral("-session"), QStringLiteral("/ALIAS=rechaza")},
+         rechazo},
+        {"the later one wins though Qt took it",
+         {QStringLiteral("/ALIAS=rechaza"), QStringLiteral("-style"), QStringLiteral("/ALIAS=talven")}, ventana},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        const Salida s = ejecuto(c.argumentos);
+        EXPECT_EQ(s.codigo, 0);
+        EXPECT_EQ(s.lineas, c.salida);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Motores, Programa, ::testing::Values(Motor::SQLite, Motor::PostgreSQL),

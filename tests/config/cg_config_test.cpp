@@ -370,7 +370,8 @@ TEST_P(ConfigTest, HtmlDirectoryEndsInASeparator) {
     const Case cases[] = {
         {"/srv/html", "/srv/html/"},
         {"/srv/html/", "/srv/html/"},
-        {"C:\\html\\", "C:\\html\\/"},
+        {"C:\\html\\", "C:\\html\\"},  // an INI written on Windows
+        {"C:\\html", "C:\\html/"},
         {"/", "/"},
     };
     insertRow(QStringLiteral("x"));

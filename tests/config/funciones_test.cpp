@@ -114,6 +114,25 @@ TEST(ComboCodigo, ReadsTheChosenItemsInteger) {
     EXPECT_EQ(ComboCodigo(&combo), 0);
 }
 
+TEST(ConSeparadorFinal, AddsASlashOnlyWhereNoSeparatorEndsTheDirectory) {
+    const struct {
+        const char* dir;
+        const char* expected;
+    } cases[] = {
+        {"/srv/html", "/srv/html/"},
+        {"/srv/html/", "/srv/html/"},
+        {"C:\\html\\", "C:\\html\\"},  // written on Windows
+        {"C:\\html", "C:\\html/"},
+        {"/", "/"},
+        {"", "/"},
+        {"html", "html/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dir);
+        EXPECT_EQ(conSeparadorFinal(QString::fromUtf8(c.dir)), QString::fromUtf8(c.expected));
+    }
+}
+
 TEST(Error, ShowsAModalErrorDialogWithOneOkButton) {
     // The real dialog, closed by a timer the way a user would close it.
     vcl::setMessageHandler({});

@@ -284,6 +284,7 @@ TEST_F(GetIniTest, DefaultFileIsNamedAfterTheProgramInWindir) {
     };
     const Case cases[] = {
         {"/win", "/opt/x/Abc.exe", "/win/Abc.ini"},
+        {"/win/", "/opt/x/Abc.exe", "/win/Abc.ini"},
         {"/win", "/opt/x/doskar.exe", "/win/doskar.ini"},  // the DOSKAR rule is for the registry only
         {"/win", "/usr/bin/importaguias", "/win/importaguias.ini"},
         {"/win", "/x/a.b.exe", "/win/a.b.ini"},
