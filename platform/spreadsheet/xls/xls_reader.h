@@ -35,6 +35,10 @@ namespace xl {
 //  - FILEPASS in the workbook, or an encrypted .xlsx package: password-protected;
 //  - a compound document without a Workbook stream: not a spreadsheet workbook;
 //  - anything cut short, looping or pointing outside the file: damaged.
-WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName);
+//  - two root entries named "Workbook" (or "Book"): damaged;
+//  - a text cell with a character no database stores faithfully: the cell named;
+//  - a first worksheet of more than maxSheetBytes in memory (see SheetData).
+WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName,
+                                  std::size_t maxSheetBytes = kMaxSheetBytes);
 
 }  // namespace xl

@@ -7,8 +7,8 @@ namespace {
 xl::Cell number(double v) { return xl::Cell{xl::CellKind::Number, v, {}}; }
 
 double at(const xl::SheetData& s, int row, int col) {
-    const xl::Cell* c = s.find(row, col);
-    return c != nullptr ? c->number : -1;
+    const std::optional<xl::Cell> c = s.find(row, col);
+    return c ? c->number : -1;
 }
 
 TEST(SheetData, InOrderOutOfOrderAndOverwrites) {
@@ -22,6 +22,7 @@ TEST(SheetData, InOrderOutOfOrderAndOverwrites) {
     s.set(1, 1, number(110));  // overwrite an out-of-order cell
     s.set(7, 2, number(72));   // back in order
     s.set(7, 1, number(710));  // overwrite the row's first cell
+    s.finish();
     EXPECT_EQ(at(s, 2, 3), 23);
     EXPECT_EQ(at(s, 2, 4), 24);
     EXPECT_EQ(at(s, 2, 5), 250);
@@ -30,7 +31,7 @@ TEST(SheetData, InOrderOutOfOrderAndOverwrites) {
     EXPECT_EQ(at(s, 7, 2), 72);
     for (auto [row, col] : {std::pair{2, 1}, {2, 6}, {3, 1}, {6, 1}, {7, 3}, {8, 1}, {0, 0}, {-1, 5}, {1, 2}}) {
         SCOPED_TRACE(testing::Message() << row << "," << col);
-        EXPECT_EQ(s.find(row, col), nullptr);
+        EXPECT_FALSE(s.find(row, col));
     }
     EXPECT_EQ(s.rowCount(), 7);
 }
@@ -42,6 +43,7 @@ TEST(SheetData, RefusesPositionsOffTheGrid) {
         EXPECT_THROW(s.set(row, col, number(1)), xl::ReadError);
     }
     s.set(xl::kMaxRows, xl::kMaxColumns, number(9));
+    s.finish();
     EXPECT_EQ(at(s, xl::kMaxRows, xl::kMaxColumns), 9);
     EXPECT_EQ(xl::SheetData().rowCount(), 0);
 }

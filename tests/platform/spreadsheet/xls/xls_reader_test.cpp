@@ -47,12 +47,12 @@ void expectWorkbook(const WorkbookCase& c) {
     }
     for (const ExpectedCell& e : c.cells) {
         SCOPED_TRACE(testing::Message() << "row " << e.row << ", column " << e.column);
-        const xl::Cell* cell = book.firstWorksheet.find(e.row, e.column);
+        const std::optional<xl::Cell> cell = book.firstWorksheet.find(e.row, e.column);
         if (e.kind == CellKind::Empty) {
-            EXPECT_TRUE(cell == nullptr || cell->kind == CellKind::Empty);
+            EXPECT_TRUE(!cell || cell->kind == CellKind::Empty);
             continue;
         }
-        ASSERT_NE(cell, nullptr);
+        ASSERT_TRUE(cell);
         EXPECT_STREQ(kindName(cell->kind), kindName(e.kind));
         if (e.kind == CellKind::Text || e.kind == CellKind::Error) EXPECT_EQ(cell->text, QString::fromUtf8(e.text));
         else EXPECT_DOUBLE_EQ(cell->number, e.number);
@@ -253,9 +253,9 @@ bool sameBook(const xl::WorkbookData& a, const xl::WorkbookData& b) {
         if (a.sheets[i].name != b.sheets[i].name || a.sheets[i].isWorksheet != b.sheets[i].isWorksheet) return false;
     for (int r = 1; r <= a.firstWorksheet.rowCount(); ++r)
         for (int c = 1; c <= 256; ++c) {
-            const xl::Cell* x = a.firstWorksheet.find(r, c);
-            const xl::Cell* y = b.firstWorksheet.find(r, c);
-            if ((x == nullptr) != (y == nullptr)) return false;
+            const std::optional<xl::Cell> x = a.firstWorksheet.find(r, c);
+            const std::optional<xl::Cell> y = b.firstWorksheet.find(r, c);
+            if (x.has_value() != y.has_value()) return false;
             if (x && (x->kind != y->kind || x->number != y->number || x->text != y->text)) return false;
         }
     return true;
