@@ -5,8 +5,9 @@ Each file shows one thing the real-world workbooks do not: a Workbook stream
 small enough to live in the mini stream, a shared string table split across
 CONTINUE records with the encoding switching, the 1904 date system, the
 same date serials as the .xlsx date tests hold, and
-broken containers (looping chains, a cycling directory, absurd sizes)
-and records that are wrong inside a sound container.
+broken containers (looping chains, a cycling directory, absurd sizes,
+two Workbook streams), records that are wrong inside a sound container,
+texts with characters no cell may hold, and rows written bottom up.
 Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
 """
 import os
