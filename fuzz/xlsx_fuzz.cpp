@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxTotalBytes = 16u << 20;
     limits.ratioGraceBytes = 1u << 20;
     try {
-        const xl::WorkbookData wb = xl::readXlsx(bytes, QStringLiteral("fuzz.xlsx"), limits);
+        const xl::WorkbookData wb = xl::readXlsx(bytes, QStringLiteral("fuzz.xlsx"), limits, 16u << 20);
         (void)wb.firstWorksheet.find(1, 1);
     } catch (const xl::ReadError&) {
     }

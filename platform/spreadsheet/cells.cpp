@@ -1,59 +1,185 @@
 #include "platform/spreadsheet/cells.h"
 
 #include <algorithm>
-#include <utility>
+#include <cstring>
+#include <stdexcept>
 
 namespace xl {
 
-void SheetData::set(std::int32_t row, std::int32_t column, Cell cell) {
+namespace {
+
+std::uint64_t numberBits(double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+double bitsNumber(std::uint64_t bits) {
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+bool isTextKind(CellKind kind) { return kind == CellKind::Text || kind == CellKind::Error; }
+
+}  // namespace
+
+void SheetData::tooLarge() const {
+    throw SheetTooLarge(QStringLiteral("sus celdas y textos ocupan más de %1 MiB en memoria; "
+                                       "el archivo es demasiado grande o está manipulado")
+                            .arg(maxBytes_ >> 20));
+}
+
+void SheetData::charge(std::size_t bytes) {
+    if (bytes > maxBytes_ - usedBytes_) tooLarge();
+    usedBytes_ += bytes;
+}
+
+void SheetData::checkTextRoom(std::size_t units) const {
+    if (units > (maxBytes_ - usedBytes_) / sizeof(char16_t)) tooLarge();
+}
+
+SheetData::TextId SheetData::addText(QStringView text) {
+    const auto units = static_cast<std::size_t>(text.size());
+    checkTextRoom(units);
+    charge(units * sizeof(char16_t) + sizeof(std::uint32_t));
+    const std::size_t at = textUnits_.size();
+    textUnits_.resize(at + units);
+    if (units > 0) std::memcpy(textUnits_.data() + at, text.utf16(), units * sizeof(char16_t));
+    textEnds_.push_back(static_cast<std::uint32_t>(at + units));
+    return static_cast<TextId>(textEnds_.size() - 1);
+}
+
+QStringView SheetData::text(TextId id) const {
+    const std::size_t begin = id == 0 ? 0 : textEnds_[id - 1];
+    return {textUnits_.data() + begin, static_cast<qsizetype>(textEnds_[id] - begin)};
+}
+
+void SheetData::append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value) {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
         throw ReadError(QStringLiteral("La celda de la fila %1, columna %2 está fuera de los límites de una hoja")
                             .arg(row)
                             .arg(column));
-    bool inOrder = row > lastRow_;
-    if (row == lastRow_) {
-        const bool rowEmpty = cells_.size() == rowBegin_[static_cast<std::size_t>(lastRow_ - 1)];
-        inOrder = rowEmpty || cells_.back().column < column;
-    }
-    if (inOrder) {
-        while (lastRow_ < row) {
-            rowBegin_.push_back(static_cast<std::uint32_t>(cells_.size()));
-            ++lastRow_;
+    const std::uint64_t pos = static_cast<std::uint64_t>(row - 1) << 14 | static_cast<std::uint64_t>(column - 1);
+    finished_ = false;
+    if (!cells_.empty() && inOrder_) {
+        const std::uint64_t last = position(cells_.back());
+        if (pos == last) {  // the same cell again: the last value holds
+            cells_.back() = Entry{(cells_.back().key & ~std::uint64_t{7}) | static_cast<std::uint64_t>(kind), value};
+            return;
         }
-        cells_.push_back(Entry{column, std::move(cell)});
-        return;
+        if (pos < last) inOrder_ = false;
     }
-    if (Entry* e = findInOrder(row, column)) {
-        e->cell = std::move(cell);
-        return;
+    if (order_ > kMaxOrder) tooLarge();
+    charge(sizeof(Entry));
+    cells_.push_back(Entry{pos << kPositionShift | order_++ << 3 | static_cast<std::uint64_t>(kind), value});
+}
+
+void SheetData::set(std::int32_t row, std::int32_t column, const Cell& cell) {
+    if (isTextKind(cell.kind)) {
+        const TextId id = addText(cell.text);
+        append(row, column, cell.kind, id);
+    } else {
+        append(row, column, cell.kind, numberBits(cell.number));
     }
-    outOfOrder_[{row, column}] = std::move(cell);
-    outOfOrderMaxRow_ = std::max(outOfOrderMaxRow_, row);
 }
 
-const SheetData::Entry* SheetData::findInOrder(std::int32_t row, std::int32_t column) const {
-    if (row < 1 || row > lastRow_) return nullptr;
-    const auto r = static_cast<std::size_t>(row);
-    const auto first = cells_.begin() + rowBegin_[r - 1];
-    const auto last = r == static_cast<std::size_t>(lastRow_) ? cells_.end() : cells_.begin() + rowBegin_[r];
-    const auto it = std::lower_bound(first, last, column, [](const Entry& e, std::int32_t c) { return e.column < c; });
-    return it != last && it->column == column ? &*it : nullptr;
+void SheetData::setText(std::int32_t row, std::int32_t column, CellKind kind, TextId text) {
+    append(row, column, isTextKind(kind) ? kind : CellKind::Text, text);
 }
 
-SheetData::Entry* SheetData::findInOrder(std::int32_t row, std::int32_t column) {
-    return const_cast<Entry*>(std::as_const(*this).findInOrder(row, column));
+void SheetData::finish() {
+    if (finished_) return;
+    if (!inOrder_) {
+        // Sorting by the whole key orders by position and, within a position,
+        // by the order of setting; of each run of one position the last stays.
+        std::sort(cells_.begin(), cells_.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < cells_.size(); ++i) {
+            if (kept > 0 && position(cells_[kept - 1]) == position(cells_[i])) --kept;
+            cells_[kept++] = cells_[i];
+        }
+        cells_.resize(kept);
+        inOrder_ = true;
+    }
+    rowBegin_.clear();
+    const std::int32_t rows = cells_.empty() ? 0 : static_cast<std::int32_t>(position(cells_.back()) >> 14) + 1;
+    rowBegin_.reserve(static_cast<std::size_t>(rows) + 1);
+    std::size_t i = 0;
+    for (std::int32_t r = 0; r < rows; ++r) {
+        rowBegin_.push_back(static_cast<std::uint32_t>(i));
+        while (i < cells_.size() && static_cast<std::int32_t>(position(cells_[i]) >> 14) == r) ++i;
+    }
+    rowBegin_.push_back(static_cast<std::uint32_t>(cells_.size()));
+    finished_ = true;
 }
 
-const Cell* SheetData::find(std::int32_t row, std::int32_t column) const {
-    if (const Entry* e = findInOrder(row, column)) return &e->cell;
-    if (outOfOrder_.empty()) return nullptr;
-    const auto it = outOfOrder_.find({row, column});
-    return it != outOfOrder_.end() ? &it->second : nullptr;
+void SheetData::clearCells() {
+    usedBytes_ -= cells_.size() * sizeof(Entry);
+    cells_ = {};
+    rowBegin_.clear();
+    order_ = 0;
+    inOrder_ = finished_ = true;
+}
+
+std::optional<Cell> SheetData::find(std::int32_t row, std::int32_t column) const {
+    if (!finished_) throw std::logic_error("SheetData::find before finish");
+    if (row < 1 || column < 1 || column > kMaxColumns || static_cast<std::size_t>(row) >= rowBegin_.size()) return {};
+    const std::uint64_t want = static_cast<std::uint64_t>(row - 1) << 14 | static_cast<std::uint64_t>(column - 1);
+    const Entry* first = cells_.data() + rowBegin_[static_cast<std::size_t>(row - 1)];
+    const Entry* last = cells_.data() + rowBegin_[static_cast<std::size_t>(row)];
+    const Entry* it = std::lower_bound(first, last, want, [](const Entry& e, std::uint64_t p) { return position(e) < p; });
+    if (it == last || position(*it) != want) return {};
+    Cell cell;
+    cell.kind = static_cast<CellKind>(it->key & 7);
+    if (isTextKind(cell.kind)) cell.text = text(static_cast<TextId>(it->value)).toString();
+    else cell.number = bitsNumber(it->value);
+    return cell;
 }
 
 std::int32_t SheetData::rowCount() const {
-    // lastRow_ only grows when a cell lands in it, so it holds a cell.
-    return std::max(lastRow_, outOfOrderMaxRow_);
+    if (cells_.empty()) return 0;
+    if (inOrder_) return static_cast<std::int32_t>(position(cells_.back()) >> 14) + 1;
+    std::uint64_t top = 0;
+    for (const Entry& e : cells_) top = std::max(top, position(e));
+    return static_cast<std::int32_t>(top >> 14) + 1;
+}
+
+QString cellName(std::int32_t row, std::int32_t column) {
+    QString letters;
+    while (column > 0) {
+        const int rem = (column - 1) % 26;
+        letters.prepend(QChar(u'A' + rem));
+        column = (column - 1) / 26;
+    }
+    return letters + QString::number(row);
+}
+
+std::optional<char16_t> forbiddenCharacter(QStringView text) {
+    const char16_t* p = text.utf16();
+    const auto n = static_cast<std::size_t>(text.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t u = p[i];
+        if (u >= 0x20 && u < 0xD800) continue;  // nearly every character
+        if (u < 0x20) {
+            if (u == u'\t' || u == u'\n' || u == u'\r') continue;
+            return u;
+        }
+        if (u >= 0xD800 && u < 0xDC00) {  // a high surrogate needs a low one after it
+            if (i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000) {
+                ++i;
+                continue;
+            }
+            return u;
+        }
+        if (u < 0xE000 || u == 0xFFFE || u == 0xFFFF) return u;  // a low surrogate alone, or a non-character
+    }
+    return std::nullopt;
+}
+
+QString forbiddenCharacterReason(std::int32_t row, std::int32_t column, const QString& sheetName, char16_t unit) {
+    return QStringLiteral("la celda %1 de la hoja «%2» tiene un texto con un carácter no válido (U+%3)")
+        .arg(cellName(row, column), sheetName, QString::number(unit, 16).toUpper().rightJustified(4, u'0'));
 }
 
 }  // namespace xl

@@ -7,12 +7,13 @@
 #pragma once
 
 #include "platform/runtime/exception.h"
-#include "platform/spreadsheet/huge_page_allocator.h"
+#include "platform/spreadsheet/mapped_array.h"
 
 #include <QString>
+#include <QStringView>
+#include <algorithm>
 #include <cstdint>
-#include <map>
-#include <utility>
+#include <optional>
 #include <vector>
 
 namespace xl {
@@ -31,38 +32,103 @@ struct Cell {
     QString text;
 };
 
+// What a sheet may hold in memory, cells and texts together (the input is
+// bounded too, but a small cell of XML or BIFF still costs a few bytes here).
+constexpr std::size_t kMaxSheetBytes = std::size_t{192} << 20;
+
+// A sheet past its memory bound (SheetData's maxBytes). The message says so
+// in Spanish without the file name; the readers add it.
+class SheetTooLarge : public rtl::Exception {
+public:
+    using rtl::Exception::Exception;
+};
+
 // A sparse grid of cells, cheap to fill row by row in order and to read by
 // position. Cells set twice keep the last value.
 //
-// Cells delivered in reading order (rows ascending, columns ascending within
-// a row), as every reader delivers them, go into one flat array with a start
-// index per row: no allocation per row, and a lookup is a binary search
-// within one row. A cell set out of that order goes to a small side map.
+// Each cell is one 16-byte entry: its position, its kind and either its
+// number or the index of its text in the sheet's text pool. Texts are kept
+// once, in one buffer: a shared-string table is added to the pool as it is
+// read and its cells only refer to it, so an empty or repeated shared string
+// costs a few bytes. Entries delivered in reading order (rows ascending,
+// columns ascending within a row), as every writer delivers them, stay as
+// they came; any other order is sorted once by finish(), in place. A lookup
+// is a direct index to the row and a binary search within it.
+//
+// Cells and texts together may take at most `maxBytes`: past it set() and
+// addText() throw SheetTooLarge.
 class SheetData {
 public:
-    // Requires 1 <= row <= kMaxRows, 1 <= column <= kMaxColumns (throws ReadError otherwise).
-    void set(std::int32_t row, std::int32_t column, Cell cell);
-    // The cell at (row, column), or nullptr when none was set. Any position is allowed.
-    const Cell* find(std::int32_t row, std::int32_t column) const;
-    // Makes room for `cells` cells delivered in reading order (a hint only).
-    void reserve(std::size_t cells) { cells_.reserve(cells); }
+    using TextId = std::uint32_t;
+
+    explicit SheetData(std::size_t maxBytes = kMaxSheetBytes) : maxBytes_(maxBytes) {}
+
+    // Adds `text` to the pool (for shared strings, or for a cell through setText).
+    TextId addText(QStringView text);
+    // Throws SheetTooLarge unless a text of `units` more UTF-16 units still fits
+    // (for a reader that gathers a long text before adding it).
+    void checkTextRoom(std::size_t units) const;
+    QStringView text(TextId id) const;
+    std::size_t textCount() const { return textEnds_.size(); }
+
+    // Requires 1 <= row <= kMaxRows, 1 <= column <= kMaxColumns (throws ReadError
+    // otherwise). A text or error value is copied into the pool.
+    void set(std::int32_t row, std::int32_t column, const Cell& cell);
+    // A text or error cell whose text is already in the pool.
+    void setText(std::int32_t row, std::int32_t column, CellKind kind, TextId text);
+    // Puts the cells in order and indexes the rows; find() needs it after the
+    // last set(). Cheap when the cells came in reading order.
+    void finish();
+    // Drops the cells, keeps the texts.
+    void clearCells();
+
+    // The cell at (row, column), or nothing when none was set. Any position is allowed.
+    std::optional<Cell> find(std::int32_t row, std::int32_t column) const;
+    // Makes room for `cells` cells (a hint only; takes address space, not memory).
+    void reserve(std::size_t cells) { cells_.reserve(std::min(cells, maxBytes_ / sizeof(Entry))); }
     // The highest row holding a cell (0 when none).
     std::int32_t rowCount() const;
 
 private:
+    // key: row - 1 (20 bits), column - 1 (14 bits), the order in which the
+    // cell was set (27 bits, so that sorting keeps the last of a repeated
+    // cell), kind (3 bits). value: the number's bits or the TextId.
     struct Entry {
-        std::int32_t column;
-        Cell cell;
+        std::uint64_t key;
+        std::uint64_t value;
     };
-    Entry* findInOrder(std::int32_t row, std::int32_t column);
-    const Entry* findInOrder(std::int32_t row, std::int32_t column) const;
+    static constexpr int kPositionShift = 30;
+    static constexpr std::uint64_t kMaxOrder = (std::uint64_t{1} << 27) - 1;
 
-    std::vector<Entry, HugePageAllocator<Entry>> cells_;  // in reading order
-    std::vector<std::uint32_t> rowBegin_;  // rowBegin_[r - 1]: first index of row r in cells_
-    std::int32_t lastRow_ = 0;             // rows 1..lastRow_ are indexed
-    std::map<std::pair<std::int32_t, std::int32_t>, Cell> outOfOrder_;
-    std::int32_t outOfOrderMaxRow_ = 0;
+    void append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value);
+    void charge(std::size_t bytes);
+    [[noreturn]] void tooLarge() const;
+    static std::uint64_t position(const Entry& e) { return e.key >> kPositionShift; }
+
+    MappedArray<Entry> cells_;
+    MappedArray<char16_t> textUnits_;
+    MappedArray<std::uint32_t> textEnds_;  // textEnds_[i]: end of text i in textUnits_
+    std::vector<std::uint32_t> rowBegin_;  // rowBegin_[r - 1]: first entry of row r; one more at the end
+    std::size_t maxBytes_;
+    std::size_t usedBytes_ = 0;
+    std::uint64_t order_ = 0;
+    bool inOrder_ = true;
+    bool finished_ = true;
 };
+
+// "B7": the name of the cell at (row, column).
+QString cellName(std::int32_t row, std::int32_t column);
+
+// The first UTF-16 unit of `text` that may not stand in a cell's text: a
+// control character other than tab, line feed and carriage return, U+FFFE,
+// U+FFFF, or half of a surrogate pair (none of them can be stored faithfully
+// by every database: a NUL cuts a statement short, a lone surrogate becomes
+// "?"). Nothing when the text is sound.
+std::optional<char16_t> forbiddenCharacter(QStringView text);
+
+// "la celda B7 de la hoja «Guías» tiene un texto con un carácter no válido (U+0000)":
+// how both readers name such a cell.
+QString forbiddenCharacterReason(std::int32_t row, std::int32_t column, const QString& sheetName, char16_t unit);
 
 struct SheetInfo {
     QString name;

@@ -3,6 +3,7 @@
 #include "platform/spreadsheet/workbook_reader.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace ole {
 
@@ -27,8 +28,8 @@ Variant Worksheet::Cells(int row, int column) const {
     requireOpen(*state_);
     if (row < 1 || row > xl::kMaxRows || column < 1 || column > xl::kMaxColumns)
         throw EOleError(QStringLiteral("La celda de la fila %1, columna %2 no existe en una hoja").arg(row).arg(column));
-    const xl::Cell* cell = state_->data.firstWorksheet.find(row, column);
-    return cell != nullptr ? Variant::fromCell(*cell) : Variant();
+    const std::optional<xl::Cell> cell = state_->data.firstWorksheet.find(row, column);
+    return cell ? Variant::fromCell(*cell) : Variant();
 }
 
 Workbook::Workbook(std::shared_ptr<const WorkbookState> state) : state_(std::move(state)) {}

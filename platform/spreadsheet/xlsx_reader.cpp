@@ -72,18 +72,6 @@ std::optional<std::int64_t> parseInt(std::string_view s) {
     return v;
 }
 
-QString columnName(std::int32_t column) {
-    QString letters;
-    while (column > 0) {
-        const int rem = (column - 1) % 26;
-        letters.prepend(QChar(u'A' + rem));
-        column = (column - 1) / 26;
-    }
-    return letters;
-}
-
-QString cellName(std::int32_t row, std::int32_t column) { return columnName(column) + QString::number(row); }
-
 // "A1" style reference. nullopt when malformed; row or column 0 past the
 // sheet's edges (the caller reports those as out of bounds).
 struct CellRef {
@@ -258,9 +246,11 @@ private:
 };
 
 // Collects the text of <t> elements inside the current string item, leaving
-// phonetic runs (<rPh>) out: shared strings and inline strings share it.
+// phonetic runs (<rPh>) out: shared strings and inline strings share it. A
+// text that could not fit in the sheet's memory bound is refused as it grows.
 class RichTextCollector {
 public:
+    explicit RichTextCollector(const SheetData& room) : room_(room) {}
     void reset() {
         text_.clear();
         inT_ = false;
@@ -275,28 +265,33 @@ public:
         else if (std::strcmp(name, "t") == 0) inT_ = false;
     }
     void characters(const char* data, int size) {
-        if (inT_) text_.append(data, static_cast<std::size_t>(size));
+        if (!inT_) return;
+        text_.append(data, static_cast<std::size_t>(size));
+        room_.checkTextRoom(text_.size());  // UTF-8 bytes, at least as many as UTF-16 units
     }
     QString text() const { return decodeText(text_); }
 
 private:
+    const SheetData& room_;
     std::string text_;
     bool inT_ = false;
     int phonetic_ = 0;
 };
 
+// The shared strings go straight into the sheet's text pool, string i as
+// text i; a string with a character no cell may hold is only marked, since
+// it matters only to a cell that uses it.
+struct SharedStrings {
+    std::size_t count = 0;
+    std::vector<std::pair<std::size_t, char16_t>> bad;  // ascending index, the character
+};
+
 class SharedStringsHandler : public XmlHandler {
 public:
-    // `reserveLimit` caps the size hint of the table's uniqueCount, which the
-    // file only claims.
-    explicit SharedStringsHandler(std::size_t reserveLimit) : reserveLimit_(reserveLimit) {}
-    std::vector<QString> strings;
-    void startElement(const char* name, const char** atts) override {
-        if (std::strcmp(name, "sst") == 0) {
-            if (const char* unique = attribute(atts, "uniqueCount"))
-                if (const auto n = parseInt(unique); n && *n > 0)
-                    strings.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(*n), reserveLimit_)));
-        } else if (std::strcmp(name, "si") == 0) {
+    explicit SharedStringsHandler(SheetData& pool) : pool_(pool), rich_(pool) {}
+    SharedStrings table;
+    void startElement(const char* name, const char**) override {
+        if (std::strcmp(name, "si") == 0) {
             inSi_ = true;
             rich_.reset();
         } else if (inSi_) {
@@ -305,7 +300,10 @@ public:
     }
     void endElement(const char* name) override {
         if (std::strcmp(name, "si") == 0) {
-            strings.push_back(rich_.text());
+            const QString text = rich_.text();
+            if (const auto c = forbiddenCharacter(text)) table.bad.emplace_back(table.count, *c);
+            pool_.addText(text);
+            ++table.count;
             inSi_ = false;
         } else if (inSi_) {
             rich_.end(name);
@@ -316,7 +314,7 @@ public:
     }
 
 private:
-    std::size_t reserveLimit_;
+    SheetData& pool_;
     bool inSi_ = false;
     RichTextCollector rich_;
 };
@@ -358,10 +356,10 @@ std::optional<double> parseIsoDateTime(std::string_view s) {
 
 class SheetHandler : public XmlHandler {
 public:
-    SheetHandler(SheetData& out, const std::vector<QString>& strings, const std::vector<Shown>& shownAs,
+    SheetHandler(SheetData& out, const SharedStrings& strings, const std::vector<Shown>& shownAs,
                  bool date1904, const QString& fileName, const QString& sheetName, std::size_t reserveLimit)
         : out_(out), strings_(strings), shownAs_(shownAs), date1904_(date1904), fileName_(fileName),
-          sheetName_(sheetName), reserveLimit_(reserveLimit) {}
+          sheetName_(sheetName), reserveLimit_(reserveLimit), rich_(out) {}
 
     void startElement(const char* name, const char** atts) override {
         if (inCell_) {
@@ -420,8 +418,12 @@ public:
     }
 
     void characters(const char* data, int size) override {
-        if (inV_) value_.append(data, static_cast<std::size_t>(size));
-        else if (inIs_) rich_.characters(data, size);
+        if (inV_) {
+            value_.append(data, static_cast<std::size_t>(size));
+            out_.checkTextRoom(value_.size());
+        } else if (inIs_) {
+            rich_.characters(data, size);
+        }
     }
 
 private:
@@ -501,6 +503,12 @@ private:
                       qs(std::string_view(value_).substr(0, 40))));
     }
 
+    // A text cell, refused when a character in it cannot be stored.
+    void putText(const QString& text) {
+        if (const auto c = forbiddenCharacter(text)) fail(forbiddenCharacterReason(cellRow_, cellColumn_, sheetName_, *c));
+        out_.setText(cellRow_, cellColumn_, CellKind::Text, out_.addText(text));
+    }
+
     void finishCell() {
         Cell cell;
         switch (type_) {
@@ -514,22 +522,26 @@ private:
         case Type::Shared: {
             if (!hasV_) return;
             const auto idx = parseInt(value_);
-            if (!idx || *idx < 0 || static_cast<std::uint64_t>(*idx) >= strings_.size())
+            if (!idx || *idx < 0 || static_cast<std::uint64_t>(*idx) >= strings_.count)
                 badValue("un texto compartido que no existe");
-            cell.kind = CellKind::Text;
-            cell.text = strings_[static_cast<std::size_t>(*idx)];
-            break;
+            const auto index = static_cast<std::size_t>(*idx);
+            if (!strings_.bad.empty()) {
+                const auto it = std::lower_bound(strings_.bad.begin(), strings_.bad.end(), index,
+                                                 [](const auto& b, std::size_t i) { return b.first < i; });
+                if (it != strings_.bad.end() && it->first == index)
+                    fail(forbiddenCharacterReason(cellRow_, cellColumn_, sheetName_, it->second));
+            }
+            out_.setText(cellRow_, cellColumn_, CellKind::Text, static_cast<SheetData::TextId>(index));
+            return;
         }
         case Type::Str:
             if (!hasV_) return;
-            cell.kind = CellKind::Text;
-            cell.text = decodeText(value_);
-            break;
+            putText(decodeText(value_));
+            return;
         case Type::Inline:
             if (!hasIs_ && !hasV_) return;
-            cell.kind = CellKind::Text;
-            cell.text = hasIs_ ? rich_.text() : decodeText(value_);
-            break;
+            putText(hasIs_ ? rich_.text() : decodeText(value_));
+            return;
         case Type::Boolean: {
             if (!hasV_) return;
             const std::string_view v = trimmed(value_);
@@ -557,7 +569,7 @@ private:
     }
 
     SheetData& out_;
-    const std::vector<QString>& strings_;
+    const SharedStrings& strings_;
     const std::vector<Shown>& shownAs_;
     bool date1904_;
     const QString& fileName_;
@@ -584,7 +596,7 @@ const Relationship* findByType(const std::vector<Relationship>& rels, std::strin
 
 namespace {
 
-WorkbookData readPackage(ZipArchive& zip) {
+WorkbookData readPackage(ZipArchive& zip, std::size_t maxSheetBytes) {
     const QString& fileName = zip.fileName();
     const auto fail = [&](const QString& what) { throw ReadError(readFailure(fileName, what)); };
 
@@ -610,6 +622,7 @@ WorkbookData readPackage(ZipArchive& zip) {
     const std::string baseDir = directoryOf(workbookPart);
 
     WorkbookData data;
+    data.firstWorksheet = SheetData(maxSheetBytes);
     std::string firstWorksheetPart;
     QString firstWorksheetName;
     for (const Tab& tab : book.tabs) {
@@ -632,16 +645,13 @@ WorkbookData readPackage(ZipArchive& zip) {
             shownAs = styles.shownAs();
         }
     }
-    std::vector<QString> strings;
+    SharedStrings strings;
     if (const Relationship* r = findByType(rels.inOrder, "/sharedStrings")) {
         const std::string part = resolveTarget(baseDir, r->target);
-        // A string item takes at least 9 bytes ("<si><t/></si>" less a little).
-        const ZipArchive::DeclaredSizes sizes = zip.declaredSizes(part);
-        SharedStringsHandler sst(static_cast<std::size_t>(
-            std::min({sizes.inflated / 9, sizes.compressed * 16 / 9, std::uint64_t{1'000'000}})));
+        SharedStringsHandler sst(data.firstWorksheet);
         if (zip.contains(part)) {
             parsePart(zip, part, sst);
-            strings = std::move(sst.strings);
+            strings = std::move(sst.table);
         }
     }
     // The hint may not reserve more cells than the part can hold: a cell takes
@@ -654,19 +664,28 @@ WorkbookData readPackage(ZipArchive& zip) {
         std::min({sizes.inflated / 12, sizes.compressed * 16 / 12, std::uint64_t{2'000'000}}));
     SheetHandler sheet(data.firstWorksheet, strings, shownAs, book.date1904, fileName, firstWorksheetName, reserveLimit);
     parsePart(zip, firstWorksheetPart, sheet);
+    data.firstWorksheet.finish();
     return data;
+}
+
+WorkbookData readGuarded(ZipArchive& zip, std::size_t maxSheetBytes) {
+    try {
+        return readPackage(zip, maxSheetBytes);
+    } catch (const SheetTooLarge& e) {
+        throw ReadError(readFailure(zip.fileName(), e.message()));
+    }
 }
 
 }  // namespace
 
-WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits) {
+WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits, std::size_t maxSheetBytes) {
     ZipArchive zip(bytes, fileName, limits);
-    return readPackage(zip);
+    return readGuarded(zip, maxSheetBytes);
 }
 
-WorkbookData readXlsxFile(const QString& path, ZipLimits limits) {
+WorkbookData readXlsxFile(const QString& path, ZipLimits limits, std::size_t maxSheetBytes) {
     ZipArchive zip(path, limits);
-    return readPackage(zip);
+    return readGuarded(zip, maxSheetBytes);
 }
 
 }  // namespace xl

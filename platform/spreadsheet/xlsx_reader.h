@@ -14,7 +14,11 @@
 // Limits (hostile input): each part at most 128 MiB inflated, all parts read
 // at most 256 MiB, no part inflating more than 200:1 past its first 4 MiB
 // (see ZipLimits), XML nested at most 256 deep with no document type
-// declaration (see XmlStream), cell references within XFD1048576.
+// declaration (see XmlStream), cell references within XFD1048576, the
+// first worksheet's cells and texts within kMaxSheetBytes of memory, and no
+// two parts of one name (see ZipArchive). A text cell holding a character no
+// database can store faithfully (see forbiddenCharacter) is refused, naming
+// the cell; a shared string holding one only when a cell uses it.
 // Binary workbooks (.xlsb) and OpenDocument spreadsheets (.ods) are refused
 // with their own message.
 #pragma once
@@ -29,9 +33,12 @@
 namespace xl {
 
 // Reads the zip package in `bytes`. Throws ReadError, whose message names
-// `fileName`, for anything that is not a readable workbook of this kind.
-WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
+// `fileName`, for anything that is not a readable workbook of this kind, and
+// for a first worksheet whose cells and texts would take more than
+// `maxSheetBytes` (see SheetData).
+WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {},
+                      std::size_t maxSheetBytes = kMaxSheetBytes);
 // The same for the zip package in the file at `path` (read as needed).
-WorkbookData readXlsxFile(const QString& path, ZipLimits limits = {});
+WorkbookData readXlsxFile(const QString& path, ZipLimits limits = {}, std::size_t maxSheetBytes = kMaxSheetBytes);
 
 }  // namespace xl

@@ -2,8 +2,10 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace xl {
 
@@ -43,6 +45,7 @@ ZipArchive::ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimi
         zip_source_free(src);
         fail(kDamaged);
     }
+    refuseRepeatedNames();
 }
 
 ZipArchive::ZipArchive(const QString& path, ZipLimits limits) : fileName_(path), limits_(limits) {
@@ -55,6 +58,7 @@ ZipArchive::ZipArchive(const QString& path, ZipLimits limits) : fileName_(path),
         zip_source_free(src);
         fail(kDamaged);
     }
+    refuseRepeatedNames();
 }
 
 ZipArchive::~ZipArchive() {
@@ -68,6 +72,31 @@ ZipArchive::ZipArchive(ZipArchive&& other) noexcept
 }
 
 void ZipArchive::fail(const QString& what) const { throw ReadError(readFailure(fileName_, what)); }
+
+void ZipArchive::refuseRepeatedNames() {
+    // Part names compare without regard to ASCII case; of two parts with one
+    // name some tools read the first and others the last, so what would be
+    // imported might not be what the user sees.
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    std::vector<std::pair<std::string, const char*>> names;  // folded, as written
+    names.reserve(static_cast<std::size_t>(std::max<zip_int64_t>(count, 0)));
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        if (name == nullptr) continue;
+        std::string folded(name);
+        for (char& c : folded)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        names.emplace_back(std::move(folded), name);
+    }
+    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    const auto twice = std::adjacent_find(names.begin(), names.end(),
+                                          [](const auto& a, const auto& b) { return a.first == b.first; });
+    if (twice == names.end()) return;
+    const QString part = QString::fromUtf8(std::next(twice)->second);
+    zip_discard(archive_);
+    archive_ = nullptr;
+    fail(QStringLiteral("el archivo está dañado: tiene dos partes con el nombre «%1»").arg(part));
+}
 
 bool ZipArchive::contains(const std::string& name) const {
     return zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE) >= 0;

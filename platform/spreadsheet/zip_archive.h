@@ -4,7 +4,8 @@
 // part it needs through a sink, never holding a whole part. Every part is
 // read under the limits of ZipLimits, checked against both the sizes the
 // archive declares and the bytes actually inflated, so a zip bomb or a lying
-// header is refused with a ReadError instead of filling memory.
+// header is refused with a ReadError instead of filling memory. An archive
+// holding two parts of one name (in any letter case) is refused as damaged.
 #pragma once
 
 #include "platform/spreadsheet/cells.h"
@@ -76,6 +77,7 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& what) const;
+    void refuseRepeatedNames();
 
     zip* archive_ = nullptr;
     QString fileName_;

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QVarLengthArray>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -226,17 +227,21 @@ struct SheetEntry {
 
 class WorkbookParser {
 public:
-    explicit WorkbookParser(const QByteArray& stream)
-        : cursor_(stream), sheetBudget_(static_cast<std::size_t>(stream.size())) {}
+    WorkbookParser(const QByteArray& stream, std::size_t maxSheetBytes)
+        : cursor_(stream), sheetBudget_(static_cast<std::size_t>(stream.size())) {
+        book_.firstWorksheet = SheetData(maxSheetBytes);
+    }
 
     WorkbookData parse() {
         readGlobals();
         for (std::size_t i = 0; i < entries_.size(); ++i) {
             if (!book_.sheets[i].isWorksheet) continue;
+            sheetName_ = book_.sheets[i].name;
             if (readSheet(entries_[i].offset)) break;
             book_.sheets[i].isWorksheet = false;  // a dialog sheet
-            book_.firstWorksheet = SheetData();
+            book_.firstWorksheet.clearCells();    // the shared strings stay
         }
+        book_.firstWorksheet.finish();
         return std::move(book_);
     }
 
@@ -296,10 +301,15 @@ private:
         const std::uint32_t unique = u32At(r.data + 4);
         Record body{r.type, static_cast<std::uint16_t>(r.size - 8), r.data + 8};
         ContinuedReader reader(body, &cursor_);
-        // The declared count is not trusted for allocation: each string takes
-        // at least three bytes.
-        sst_.reserve(static_cast<qsizetype>(std::min<std::uint32_t>(unique, r.size)));
-        for (std::uint32_t i = 0; i < unique && !reader.exhausted(); ++i) sst_.push_back(reader.unicodeString());
+        // The strings go into the sheet's text pool as texts 0, 1, ...; one
+        // that no cell may hold is only marked, for the cells that use it.
+        SheetData& pool = book_.firstWorksheet;
+        for (std::uint32_t i = 0; i < unique && !reader.exhausted(); ++i) {
+            const QString text = reader.unicodeString();
+            if (const auto c = forbiddenCharacter(text)) sstBad_.emplace_back(sstCount_, *c);
+            pool.addText(text);
+            ++sstCount_;
+        }
     }
 
     void readBoundSheet(const Record& r) {
@@ -350,10 +360,19 @@ private:
         damaged("una hoja está cortada");
     }
 
-    void put(std::uint16_t row, std::uint16_t col, Cell cell) {
+    void put(std::uint16_t row, std::uint16_t col, const Cell& cell) {
         if (col >= kBiff8Columns) damaged("una celda está más allá de la columna IV");
-        book_.firstWorksheet.set(static_cast<std::int32_t>(row) + 1, static_cast<std::int32_t>(col) + 1,
-                                 std::move(cell));
+        book_.firstWorksheet.set(static_cast<std::int32_t>(row) + 1, static_cast<std::int32_t>(col) + 1, cell);
+    }
+
+    [[noreturn]] void forbidden(std::uint16_t row, std::uint16_t col, char16_t unit) const {
+        throw BiffError(BiffError::Kind::Refused, forbiddenCharacterReason(row + 1, col + 1, sheetName_, unit));
+    }
+
+    // A text cell; refused when a character in it cannot be stored.
+    void putText(std::uint16_t row, std::uint16_t col, const QString& text) {
+        if (const auto c = forbiddenCharacter(text)) forbidden(row, col, *c);
+        put(row, col, textCell(text));
     }
 
     Cell numberCell(double value, std::uint16_t xf) const {
@@ -378,9 +397,15 @@ private:
         case kLabelSst: {
             need(r, 10);
             const std::uint32_t index = u32At(r.data + 6);
-            if (index >= static_cast<std::uint32_t>(sst_.size()))
-                damaged("una celda se refiere a un texto compartido que no existe");
-            put(u16At(r.data), u16At(r.data + 2), textCell(sst_[index]));
+            if (index >= sstCount_) damaged("una celda se refiere a un texto compartido que no existe");
+            const std::uint16_t row = u16At(r.data), col = u16At(r.data + 2);
+            if (col >= kBiff8Columns) damaged("una celda está más allá de la columna IV");
+            if (!sstBad_.empty()) {
+                const auto it = std::lower_bound(sstBad_.begin(), sstBad_.end(), index,
+                                                 [](const auto& b, std::uint32_t i) { return b.first < i; });
+                if (it != sstBad_.end() && it->first == index) forbidden(row, col, it->second);
+            }
+            book_.firstWorksheet.setText(row + 1, col + 1, CellKind::Text, index);
             break;
         }
         case kLabel:
@@ -388,7 +413,7 @@ private:
             need(r, 8);
             Record body{r.type, static_cast<std::uint16_t>(r.size - 6), r.data + 6};
             ContinuedReader reader(body, &cursor_);
-            put(u16At(r.data), u16At(r.data + 2), textCell(labelText(reader)));
+            putText(u16At(r.data), u16At(r.data + 2), labelText(reader));
             break;
         }
         case kNumber:
@@ -421,7 +446,7 @@ private:
                 c.kind = CellKind::Boolean;
                 c.number = r.data[6] != 0 ? 1 : 0;
             }
-            put(u16At(r.data), u16At(r.data + 2), std::move(c));
+            put(u16At(r.data), u16At(r.data + 2), c);
             break;
         }
         case kFormula: readFormula(r); break;
@@ -430,7 +455,7 @@ private:
             const QString text = labelText(reader);
             if (pendingString_) {
                 pendingString_ = false;
-                put(pendingRow_, pendingCol_, textCell(text));
+                putText(pendingRow_, pendingCol_, text);
             }
             break;
         }
@@ -478,13 +503,15 @@ private:
             c = textCell(QString());
             break;
         }
-        put(row, col, std::move(c));
+        put(row, col, c);
     }
 
     RecordCursor cursor_;
     WorkbookData book_;
     std::vector<SheetEntry> entries_;
-    QStringList sst_;
+    std::uint32_t sstCount_ = 0;  // shared strings: texts 0 .. sstCount_ - 1 of the pool
+    std::vector<std::pair<std::uint32_t, char16_t>> sstBad_;  // ascending index, the character
+    QString sheetName_;
     QHash<std::uint16_t, QString> formats_;
     std::vector<std::uint16_t> xfFormat_;
     std::vector<NumberShown> xfShown_;  // how each cell format shows a number
@@ -496,6 +523,8 @@ private:
 
 }  // namespace
 
-WorkbookData parseBiff8Workbook(const QByteArray& stream) { return WorkbookParser(stream).parse(); }
+WorkbookData parseBiff8Workbook(const QByteArray& stream, std::size_t maxSheetBytes) {
+    return WorkbookParser(stream, maxSheetBytes).parse();
+}
 
 }  // namespace xl

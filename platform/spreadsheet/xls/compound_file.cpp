@@ -217,9 +217,16 @@ std::vector<QString> CompoundFile::rootStreamNames() const {
 }
 
 const CompoundFile::Entry* CompoundFile::findRoot(const QString& name) const {
-    for (const std::uint32_t idx : rootChildren_)
-        if (entries_[idx].name.compare(name, Qt::CaseInsensitive) == 0) return &entries_[idx];
-    return nullptr;
+    // Names are unique within a storage; of two entries with one name some
+    // readers would take one and some the other.
+    const Entry* found = nullptr;
+    for (const std::uint32_t idx : rootChildren_) {
+        if (entries_[idx].name.compare(name, Qt::CaseInsensitive) != 0) continue;
+        if (found != nullptr)
+            throw CompoundFileError(QStringLiteral("su directorio tiene dos entradas con el nombre «%1»").arg(name));
+        found = &entries_[idx];
+    }
+    return found;
 }
 
 bool CompoundFile::hasRootEntry(const QString& name) const { return findRoot(name) != nullptr; }

@@ -44,6 +44,7 @@ public:
 
     // Whether a stream or storage of that name (compared without regard to
     // case, as the format requires) sits directly under the root storage.
+    // Two of that name are damage (CompoundFileError), here and in readRootStream.
     bool hasRootEntry(const QString& name) const;
 
     // The whole content of the root-level stream `name` (case-insensitive),

@@ -39,7 +39,7 @@ bool hasStream(const std::vector<QString>& names, const QString& name) {
 
 }  // namespace
 
-WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName) {
+WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName, std::size_t maxSheetBytes) {
     if (!CompoundFile::hasSignature(bytes)) throw notAWorkbook(fileName);
     QByteArray workbook;
     try {
@@ -48,6 +48,9 @@ WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileNa
         if (doc.hasRootEntry(QStringLiteral("EncryptionInfo")) ||
             doc.hasRootEntry(QStringLiteral("EncryptedPackage")))
             throw passwordProtected(fileName);
+        // Two entries of either name are damage, whichever of them would be read.
+        (void)doc.hasRootEntry(QStringLiteral("Workbook"));
+        (void)doc.hasRootEntry(QStringLiteral("Book"));
         const auto names = doc.rootStreamNames();
         if (hasStream(names, QStringLiteral("Workbook"))) workbook = doc.readRootStream(QStringLiteral("Workbook"));
         else if (hasStream(names, QStringLiteral("Book"))) throw tooOld(fileName);
@@ -56,11 +59,14 @@ WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileNa
         throw damagedFile(fileName, e.message());
     }
     try {
-        return parseBiff8Workbook(workbook);
+        return parseBiff8Workbook(workbook, maxSheetBytes);
+    } catch (const SheetTooLarge& e) {
+        throw failure(fileName, e.message());
     } catch (const BiffError& e) {
         switch (e.kind()) {
         case BiffError::Kind::TooOld: throw tooOld(fileName);
         case BiffError::Kind::Encrypted: throw passwordProtected(fileName);
+        case BiffError::Kind::Refused: throw failure(fileName, e.message());
         case BiffError::Kind::Damaged: break;
         }
         throw damagedFile(fileName, e.message());

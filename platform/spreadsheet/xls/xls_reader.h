@@ -34,7 +34,13 @@ namespace xl {
 //  - BIFF5 or older (a "Book" stream, or a BOF older than BIFF8): save as .xlsx;
 //  - FILEPASS in the workbook, or an encrypted .xlsx package: password-protected;
 //  - a compound document without a Workbook stream: not a spreadsheet workbook;
-//  - anything cut short, looping or pointing outside the file: damaged.
-WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName);
+//  - anything cut short, looping or pointing outside the file: damaged;
+//  - two root entries named "Workbook" (or "Book"): damaged;
+//  - a text cell with a character no database stores faithfully: the cell named;
+//  - a first worksheet of more than maxSheetBytes in memory (see SheetData).
+// Memory: the bytes, the Workbook stream when its sectors are not in order
+// (a copy), and the sheet, at most maxSheetBytes.
+WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName,
+                                  std::size_t maxSheetBytes = kMaxSheetBytes);
 
 }  // namespace xl

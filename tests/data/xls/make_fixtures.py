@@ -5,8 +5,9 @@ Each file shows one thing the real-world workbooks do not: a Workbook stream
 small enough to live in the mini stream, a shared string table split across
 CONTINUE records with the encoding switching, the 1904 date system, the
 same date serials as the .xlsx date tests hold, and
-broken containers (looping chains, a cycling directory, absurd sizes)
-and records that are wrong inside a sound container.
+broken containers (looping chains, a cycling directory, absurd sizes,
+two Workbook streams), records that are wrong inside a sound container,
+texts with characters no cell may hold, and rows written bottom up.
 Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
 """
 import os
@@ -119,17 +120,21 @@ def chars(s):
     """Characters and their encoding flag: one byte each when they fit."""
     if all(ord(c) < 256 for c in s):
         return s.encode("latin-1"), 0
-    return s.encode("utf-16-le"), 1
+    return s.encode("utf-16-le", "surrogatepass"), 1  # a lone surrogate too, as a file may hold one
+
+
+def units(raw, flag):  # the count BIFF8 gives: UTF-16 units, not characters
+    return len(raw) // 2 if flag else len(raw)
 
 
 def xlstr(s):  # 16-bit count, flags, characters
     raw, flag = chars(s)
-    return struct.pack("<HB", len(s), flag) + raw
+    return struct.pack("<HB", units(raw, flag), flag) + raw
 
 
 def shortstr(s):  # 8-bit count, flags, characters
     raw, flag = chars(s)
-    return struct.pack("<BB", len(s), flag) + raw
+    return struct.pack("<BB", units(raw, flag), flag) + raw
 
 
 def bof(dt, version=0x0600):
@@ -407,6 +412,29 @@ def main():
     write("no-worksheet.xls", build_cfb([("Workbook", no_sheet)])[0])
 
     write("word-document.doc", build_cfb([("WordDocument", b"\xEC\xA5" + b"\0" * 100)])[0])
+
+    # Two Workbook streams (the names differ in case only): which one a
+    # reader takes is anybody's guess.
+    one = workbook([("Hoja1", 0, worksheet(number(0, 0, 1.0)))], sst([]))
+    other = workbook([("Hoja1", 0, worksheet(number(0, 0, 2.0)))], sst([]))
+    write("two-workbook-streams.xls", build_cfb([("Workbook", one), ("WORKBOOK", other)])[0])
+
+    # Texts with characters no cell may hold, one file per place a text comes
+    # from; and the characters that are fine (tab, line breaks, a surrogate
+    # pair, a bad shared string no cell uses).
+    fine = workbook([("Hoja1", 0, worksheet(label_sst(0, 0, 0) + label(1, 0, "a\tb\r\nc") + label(2, 0, "\U0001F600")))],
+                    sst(["Guía", "125\x00"]))
+    write("text-unused-bad-shared-string.xls", build_cfb([("Workbook", fine)])[0])
+    nul = workbook([("Hoja1", 0, worksheet(label(1, 1, "125-\x00")))], sst([]))
+    write("text-nul-in-label.xls", build_cfb([("Workbook", nul)])[0])
+    surrogate = workbook([("Hoja1", 0, worksheet(label_sst(2, 2, 1)))], sst(["ok", "x\ud800"]))
+    write("text-lone-surrogate-shared.xls", build_cfb([("Workbook", surrogate)])[0])
+    control = workbook([("Hoja1", 0, worksheet(formula(3, 3, ("str", 0)) + string("a\x01b")))], sst([]))
+    write("text-control-in-formula-string.xls", build_cfb([("Workbook", control)])[0])
+
+    # Rows written bottom up, one cell twice: the cells sort, the last value holds.
+    down = b"".join(rk(r, c, rk_int(10 * r + c)) for r in (4, 3, 2, 1, 0) for c in (2, 0, 1)) + rk(3, 0, rk_int(99))
+    write("cells-descending-rows.xls", build_cfb([("Workbook", workbook([("Hoja1", 0, worksheet(down))], sst([])))])[0])
 
 
 if __name__ == "__main__":

@@ -30,12 +30,12 @@ inline void expectCells(const xl::SheetData& sheet, std::initializer_list<Expect
     for (const Expect& e : cells) {
         SCOPED_TRACE(e.ref);
         const auto [row, col] = parseRef(e.ref);
-        const xl::Cell* c = sheet.find(row, col);
+        const std::optional<xl::Cell> c = sheet.find(row, col);
         if (e.kind == xl::CellKind::Empty) {
-            EXPECT_EQ(c, nullptr);
+            EXPECT_FALSE(c);
             continue;
         }
-        ASSERT_NE(c, nullptr);
+        ASSERT_TRUE(c);
         EXPECT_EQ(c->kind, e.kind);
         if (e.kind == xl::CellKind::Text || e.kind == xl::CellKind::Error)
             EXPECT_EQ(c->text, QString::fromUtf16(e.text));

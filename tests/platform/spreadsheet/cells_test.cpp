@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 namespace {
 
 xl::Cell number(double v) { return xl::Cell{xl::CellKind::Number, v, {}}; }
 
 double at(const xl::SheetData& s, int row, int col) {
-    const xl::Cell* c = s.find(row, col);
-    return c != nullptr ? c->number : -1;
+    const std::optional<xl::Cell> c = s.find(row, col);
+    return c ? c->number : -1;
 }
 
 TEST(SheetData, InOrderOutOfOrderAndOverwrites) {
@@ -22,6 +25,7 @@ TEST(SheetData, InOrderOutOfOrderAndOverwrites) {
     s.set(1, 1, number(110));  // overwrite an out-of-order cell
     s.set(7, 2, number(72));   // back in order
     s.set(7, 1, number(710));  // overwrite the row's first cell
+    s.finish();
     EXPECT_EQ(at(s, 2, 3), 23);
     EXPECT_EQ(at(s, 2, 4), 24);
     EXPECT_EQ(at(s, 2, 5), 250);
@@ -30,7 +34,7 @@ TEST(SheetData, InOrderOutOfOrderAndOverwrites) {
     EXPECT_EQ(at(s, 7, 2), 72);
     for (auto [row, col] : {std::pair{2, 1}, {2, 6}, {3, 1}, {6, 1}, {7, 3}, {8, 1}, {0, 0}, {-1, 5}, {1, 2}}) {
         SCOPED_TRACE(testing::Message() << row << "," << col);
-        EXPECT_EQ(s.find(row, col), nullptr);
+        EXPECT_FALSE(s.find(row, col));
     }
     EXPECT_EQ(s.rowCount(), 7);
 }
@@ -42,8 +46,72 @@ TEST(SheetData, RefusesPositionsOffTheGrid) {
         EXPECT_THROW(s.set(row, col, number(1)), xl::ReadError);
     }
     s.set(xl::kMaxRows, xl::kMaxColumns, number(9));
+    s.finish();
     EXPECT_EQ(at(s, xl::kMaxRows, xl::kMaxColumns), 9);
     EXPECT_EQ(xl::SheetData().rowCount(), 0);
+}
+
+// Rows bottom up (as some writers put them), texts from the pool and
+// repeated cells: after finish() every cell is found, the last value holding.
+TEST(SheetData, SortsCellsSetOutOfOrderAndKeepsTheLast) {
+    xl::SheetData s;
+    const xl::SheetData::TextId empty = s.addText(u"");
+    const xl::SheetData::TextId guia = s.addText(u"125-1");
+    for (int row = 1000; row >= 1; --row) {
+        s.set(row, 3, number(row * 10 + 3));
+        s.setText(row, 1, xl::CellKind::Text, row % 2 ? guia : empty);
+    }
+    s.set(500, 3, xl::Cell{xl::CellKind::Text, 0, QStringLiteral("nuevo")});
+    s.set(500, 3, number(-1));  // the same cell twice in a row
+    s.setText(7, 1, xl::CellKind::Error, s.addText(u"#N/A"));
+    s.finish();
+    EXPECT_EQ(s.rowCount(), 1000);
+    for (int row = 1; row <= 1000; ++row) {
+        SCOPED_TRACE(row);
+        const auto a = s.find(row, 1);
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->kind, row == 7 ? xl::CellKind::Error : xl::CellKind::Text);
+        EXPECT_EQ(a->text, row == 7 ? QStringLiteral("#N/A") : row % 2 ? QStringLiteral("125-1") : QString());
+        EXPECT_EQ(at(s, row, 3), row == 500 ? -1 : row * 10 + 3);
+        EXPECT_FALSE(s.find(row, 2));
+    }
+    EXPECT_EQ(s.textCount(), 4u);
+}
+
+// Cells and texts share one bound; past it the sheet refuses more, with a
+// message for the readers to complete.
+TEST(SheetData, RefusesCellsAndTextsPastItsBound) {
+    xl::SheetData cells(1024);
+    for (int col = 1; col <= 64; ++col) cells.set(1, col, number(col));  // 16 bytes each
+    EXPECT_THROW(cells.set(2, 1, number(1)), xl::SheetTooLarge);
+    xl::SheetData texts(1024);
+    EXPECT_THROW(texts.addText(QString(600, u'x')), xl::SheetTooLarge);
+    EXPECT_THROW(texts.checkTextRoom(600), xl::SheetTooLarge);
+    texts.addText(QString(400, u'x'));
+    try {
+        texts.set(1, 1, xl::Cell{xl::CellKind::Text, 0, QString(200, u'y')});
+        ADD_FAILURE() << "no refusal";
+    } catch (const xl::SheetTooLarge& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("en memoria"))) << e.message().toStdString();
+    }
+}
+
+TEST(SheetData, ForbiddenCharactersInTexts) {
+    const struct {
+        std::u16string text;
+        std::optional<char16_t> bad;
+    } cases[] = {
+        {u"125-12345675", std::nullopt}, {u"tab\tLF\nCR\r", std::nullopt}, {u"\U0001F600 ñ €", std::nullopt},
+        {u"\uFFFD\uE000\uD7FF", std::nullopt}, {std::u16string(u"a\0b", 3), u'\0'}, {u"\x01", 0x01},
+        {u"\x1F", 0x1F}, {u"\x0B", 0x0B}, {u"x\xD800", 0xD800}, {u"\xDC00x", 0xDC00},
+        {u"\xDE00\xD83D", 0xDE00}, {u"\xD83D\xD83D\xDE00", 0xD83D}, {u"\xFFFE", 0xFFFE}, {u"\xFFFF", 0xFFFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString::fromStdU16String(c.text).toStdString());
+        EXPECT_EQ(xl::forbiddenCharacter(c.text), c.bad);
+    }
+    EXPECT_EQ(xl::forbiddenCharacterReason(12, 28, QStringLiteral("Guías"), 0xD800),
+              QStringLiteral("la celda AB12 de la hoja «Guías» tiene un texto con un carácter no válido (U+D800)"));
 }
 
 }  // namespace

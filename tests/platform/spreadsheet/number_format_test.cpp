@@ -154,10 +154,10 @@ TEST(DateSerials, XlsAndXlsxGiveTheSameCells) {
             };
             for (const auto& e : expected) {
                 SCOPED_TRACE(testing::Message() << "column " << e.column);
-                const xl::Cell* a = xls.firstWorksheet.find(row, e.column);
-                const xl::Cell* b = xlsx.firstWorksheet.find(row, e.column);
-                ASSERT_NE(a, nullptr);
-                ASSERT_NE(b, nullptr);
+                const std::optional<xl::Cell> a = xls.firstWorksheet.find(row, e.column);
+                const std::optional<xl::Cell> b = xlsx.firstWorksheet.find(row, e.column);
+                ASSERT_TRUE(a);
+                ASSERT_TRUE(b);
                 EXPECT_STREQ(kindName(a->kind), kindName(e.kind)) << "xls";
                 EXPECT_STREQ(kindName(b->kind), kindName(e.kind)) << "xlsx";
                 EXPECT_DOUBLE_EQ(a->number, e.number) << "xls";

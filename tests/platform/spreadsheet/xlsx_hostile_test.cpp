@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <string>
 
 namespace {
@@ -93,17 +95,31 @@ TEST(XlsxEdges, Date1904WrittenAsTrue) {
     xltest::expectCells(wb.firstWorksheet, {{"A1", CellKind::DateTime, rtl::EncodeDate(1904, 1, 2)}});
 }
 
+TEST(XlsxEdges, TabsLineBreaksSurrogatePairsAndUnusedBadSharedStrings) {
+    // A shared string with a NUL does no harm while no cell uses it.
+    const auto wb = xl::readXlsx(
+        makeXlsx(sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
+                       "<c r=\"B1\" t=\"inlineStr\"><is><t>a_x0009_b_x000A_c_x000D_</t></is></c>"
+                       "<c r=\"C1\" t=\"str\"><v>_xD83D__xDE00_ y \xF0\x9F\x98\x80</v></c></row>"),
+                 {{"xl/sharedStrings.xml", sst("<si><t>ok\t</t></si><si><t>125_x0000_</t></si>")}}),
+        kName);
+    xltest::expectCells(wb.firstWorksheet, {{"A1", CellKind::Text, 0, u"ok\t"},
+                                            {"B1", CellKind::Text, 0, u"a\tb\nc\r"},
+                                            {"C1", CellKind::Text, 0, u"\U0001F600 y \U0001F600"}});
+}
+
 struct Refusal {
     const char* name;
     QByteArray bytes;
     const char16_t* messagePart;
     xl::ZipLimits limits = {};
+    std::size_t maxSheetBytes = xl::kMaxSheetBytes;
 };
 
 void expectRefused(const Refusal& r) {
     SCOPED_TRACE(r.name);
     try {
-        xl::readXlsx(r.bytes, kName, r.limits);
+        xl::readXlsx(r.bytes, kName, r.limits, r.maxSheetBytes);
         ADD_FAILURE() << "read without complaint";
     } catch (const xl::ReadError& e) {
         EXPECT_TRUE(e.message().contains(kName)) << e.message().toStdString();
@@ -133,6 +149,78 @@ TEST(XlsxRefusals, MalformedCells) {
         {"unknown cell type", makeXlsx(sheet("<row><c r=\"A1\" t=\"zz\"><v>1</v></c></row>")), u"tipo desconocido"},
     };
     for (const Refusal& r : cases) expectRefused(r);
+}
+
+// A text that would reach the database cut short (NUL) or altered (a lone
+// surrogate becomes "?"), or that holds another character XML forbids, is
+// refused at its cell, wherever the text comes from.
+TEST(XlsxRefusals, TextsNoDatabaseStoresFaithfully) {
+    const auto inlineText = [](const std::string& t) {
+        return makeXlsx(sheet("<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>" + t + "</t></is></c></row>"));
+    };
+    const Refusal cases[] = {
+        {"NUL in an inline string", inlineText("125-_x0000_1"), u"la celda B2 de la hoja «Hoja» tiene un texto con un carácter no válido (U+0000)"},
+        {"lone high surrogate", inlineText("125_xD800_"), u"B2 de la hoja «Hoja» tiene un texto con un carácter no válido (U+D800)"},
+        {"lone low surrogate", inlineText("_xDC00_125"), u"(U+DC00)"},
+        {"pair in the wrong order", inlineText("_xDE00__xD83D_"), u"(U+DE00)"},
+        {"control character", inlineText("a_x001F_"), u"(U+001F)"},
+        {"non-character", inlineText("a_xFFFE_"), u"(U+FFFE)"},
+        {"rich-text run", makeXlsx(sheet("<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><r><t>a</t></r><r><t>_x0000_</t></r></is></c></row>")), u"B2"},
+        {"formula text", makeXlsx(sheet("<row r=\"3\"><c r=\"C3\" t=\"str\"><f>A1</f><v>x_x0008_</v></c></row>")), u"la celda C3 de la hoja «Hoja»"},
+        {"inline text in a v element", makeXlsx(sheet("<row r=\"3\"><c r=\"D3\" t=\"inlineStr\"><v>_x0000_</v></c></row>")), u"D3"},
+        {"shared string a cell uses",
+         makeXlsx(sheet("<row r=\"5\"><c r=\"A5\" t=\"s\"><v>0</v></c><c r=\"E5\" t=\"s\"><v>1</v></c></row>"),
+                  {{"xl/sharedStrings.xml", sst("<si><t>ok</t></si><si><r><t>125</t></r><r><t>_xD800_</t></r></si>")}}),
+         u"la celda E5 de la hoja «Hoja» tiene un texto con un carácter no válido (U+D800)"},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+}
+
+// Of two parts with one name some tools read the first and others the last.
+TEST(XlsxRefusals, PartsThatShareAName) {
+    const std::string one = sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    const std::string two = sheet("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>");
+    QByteArray twice = makeXlsx(one, {{"xl/worksheets/sheetQ.xml", two}});
+    twice.replace("xl/worksheets/sheetQ.xml", "xl/worksheets/sheet1.xml");  // in the local header and the directory
+    const Refusal cases[] = {
+        {"the same name twice", twice, u"el archivo está dañado: tiene dos partes con el nombre «xl/worksheets/sheet1.xml»"},
+        {"names that differ in case", makeXlsx(one, {{"XL/Worksheets/Sheet1.xml", two}}), u"dos partes con el nombre"},
+        {"a part other than the sheet", makeXlsx(one, {{"xl/styles.xml", "<styleSheet/>"}, {"xl/STYLES.xml", "<styleSheet/>"}}),
+         u"«xl/"},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+    // Read from a file, as the program does.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("dos.xlsx"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(twice);
+    f.close();
+    try {
+        xl::readXlsxFile(path);
+        ADD_FAILURE() << "read without complaint";
+    } catch (const xl::ReadError& e) {
+        EXPECT_TRUE(e.message().contains(path) && e.message().contains(QStringLiteral("dos partes"))) << e.message().toStdString();
+    }
+}
+
+// Cells and texts are bounded in memory together: many cells, one long text,
+// a long shared-string table, each past a bound of 1 MiB.
+TEST(XlsxRefusals, SheetPastItsMemoryBound) {
+    const std::size_t bound = 1 << 20;
+    const std::string manyCells = sheet("<row>" + repeat("<c><v>7</v></c>", 16384) + "</row>" +
+                                        repeat("<row>" + repeat("<c><v>1</v></c>", 1000) + "</row>", 60));
+    const std::string longText = sheet("<row><c t=\"inlineStr\"><is><t>" + std::string(600'000, 'x') + "</t></is></c></row>");
+    const std::string manyStrings = sst(repeat("<si><t>" + std::string(100, 'y') + "</t></si>", 6000));
+    const Refusal cases[] = {
+        {"many cells", makeXlsx(manyCells), u"en memoria", {}, bound},
+        {"one long text", makeXlsx(longText), u"en memoria", {}, bound},
+        {"long shared-string table", makeXlsx(sheet(""), {{"xl/sharedStrings.xml", manyStrings}}), u"en memoria", {}, bound},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+    // Under the ordinary bound they read.
+    const auto wb = xl::readXlsx(makeXlsx(manyCells), kName);
+    xltest::expectCells(wb.firstWorksheet, {{"XFD1", CellKind::Number, 7}, {"ALL61", CellKind::Number, 1}});
 }
 
 TEST(XlsxRefusals, HostileXml) {

@@ -47,12 +47,12 @@ void expectWorkbook(const WorkbookCase& c) {
     }
     for (const ExpectedCell& e : c.cells) {
         SCOPED_TRACE(testing::Message() << "row " << e.row << ", column " << e.column);
-        const xl::Cell* cell = book.firstWorksheet.find(e.row, e.column);
+        const std::optional<xl::Cell> cell = book.firstWorksheet.find(e.row, e.column);
         if (e.kind == CellKind::Empty) {
-            EXPECT_TRUE(cell == nullptr || cell->kind == CellKind::Empty);
+            EXPECT_TRUE(!cell || cell->kind == CellKind::Empty);
             continue;
         }
-        ASSERT_NE(cell, nullptr);
+        ASSERT_TRUE(cell);
         EXPECT_STREQ(kindName(cell->kind), kindName(e.kind));
         if (e.kind == CellKind::Text || e.kind == CellKind::Error) EXPECT_EQ(cell->text, QString::fromUtf8(e.text));
         else EXPECT_DOUBLE_EQ(cell->number, e.number);
@@ -167,6 +167,15 @@ TEST(XlsReader, ReadsIndependentlyWrittenAndHandMadeWorkbooks) {
           {4, 1, T, 0, "rico"}, {5, 1, T, 0, "Ω final"}, {6, 1, T, 0, "relleno 399"},
           {7, 1, T, 0, "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxñandú ☺"}},
          7},
+        // Tab and line breaks stay, a surrogate pair is one character, and a
+        // shared string with a NUL does no harm while no cell uses it.
+        {"text-unused-bad-shared-string", dataFile("text-unused-bad-shared-string.xls"), {{"Hoja1", true}},
+         {{1, 1, T, 0, "Guía"}, {2, 1, T, 0, "a\tb\r\nc"}, {3, 1, T, 0, "\U0001F600"}}, 3},
+        // Bottom-up rows, cell C first in each, A4 set twice.
+        {"cells-descending-rows", dataFile("cells-descending-rows.xls"), {{"Hoja1", true}},
+         {{1, 1, N, 0, ""}, {1, 3, N, 2, ""}, {4, 1, N, 99, ""}, {4, 2, N, 31, ""}, {5, 3, N, 42, ""},
+          {5, 4, X, 0, ""}, {6, 1, X, 0, ""}},
+         5},
     };
     for (const auto& c : cases) expectWorkbook(c);
 }
@@ -200,6 +209,11 @@ TEST(XlsReader, RefusesWhatItCannotReadWithItsReason) {
         {"cell beyond column IV", dataFile("cell-beyond-column-iv.xls"), "columna IV"},
         {"NaN stored as a number", dataFile("number-not-finite.xls"), "número no válido"},
         {"record cut short", dataFile("workbook-stream-cut-in-a-record.xls"), damaged},
+        {"two Workbook streams", dataFile("two-workbook-streams.xls"), "dos entradas con el nombre «Workbook»"},
+        // A text no database stores faithfully, named by its cell.
+        {"NUL in a label", dataFile("text-nul-in-label.xls"), "la celda B2 de la hoja «Hoja1» tiene un texto con un carácter no válido (U+0000)"},
+        {"lone surrogate in a shared string", dataFile("text-lone-surrogate-shared.xls"), "celda C3 de la hoja «Hoja1» tiene un texto con un carácter no válido (U+D800)"},
+        {"control character in a formula's text", dataFile("text-control-in-formula-string.xls"), "celda D4 de la hoja «Hoja1» tiene un texto con un carácter no válido (U+0001)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -253,9 +267,9 @@ bool sameBook(const xl::WorkbookData& a, const xl::WorkbookData& b) {
         if (a.sheets[i].name != b.sheets[i].name || a.sheets[i].isWorksheet != b.sheets[i].isWorksheet) return false;
     for (int r = 1; r <= a.firstWorksheet.rowCount(); ++r)
         for (int c = 1; c <= 256; ++c) {
-            const xl::Cell* x = a.firstWorksheet.find(r, c);
-            const xl::Cell* y = b.firstWorksheet.find(r, c);
-            if ((x == nullptr) != (y == nullptr)) return false;
+            const std::optional<xl::Cell> x = a.firstWorksheet.find(r, c);
+            const std::optional<xl::Cell> y = b.firstWorksheet.find(r, c);
+            if (x.has_value() != y.has_value()) return false;
             if (x && (x->kind != y->kind || x->number != y->number || x->text != y->text)) return false;
         }
     return true;
@@ -338,6 +352,21 @@ TEST(XlsReader, RefusesPatchedContainers) {
             EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.fragment))) << e.message().toStdString();
         }
     }
+}
+
+
+// Past its memory bound a sheet is refused with the file named; the same file
+// reads under the ordinary bound.
+TEST(XlsReader, RefusesASheetPastItsMemoryBound) {
+    const QByteArray bytes = load(dataFile("sheetjs-many-rows.xls"));
+    try {
+        xl::readCompoundDocument(bytes, QStringLiteral("grande.xls"), 8 << 10);
+        ADD_FAILURE() << "read without error";
+    } catch (const xl::ReadError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("\"grande.xls\""))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("en memoria"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(xl::readCompoundDocument(bytes, QStringLiteral("grande.xls")).firstWorksheet.rowCount(), 601);
 }
 
 }  // namespace

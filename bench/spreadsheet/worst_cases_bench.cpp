@@ -1,0 +1,341 @@
+// Peak memory of reading the most memory-hungry workbooks the size limits let
+// through, each in a fresh process: millions of one-digit cells in an .xlsx,
+// an .xlsx of millions of empty shared strings and cells that use them, and
+// .xls files with every cell of a BIFF8 sheet in bottom-up rows beside
+// millions of empty shared strings. The files are written by this program
+// (once, into DIR). Goal: no case peaks above 512 MiB, whether the reader
+// takes the file or refuses it.
+//
+// usage: bench_spreadsheet_worst DIR        writes what is missing, reads each case
+//        bench_spreadsheet_worst read FILE  (the child: reads one file)
+#include "platform/spreadsheet/excel_application.h"
+
+#include <QString>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr long kGoalKiB = 512 * 1024;
+
+// ------------------------------------------------------------------ .xlsx
+
+// libzip reads `content` only when the archive is closed: it must live until then.
+void addPart(zip_t* z, const std::string& name, const std::string& content) {
+    zip_source_t* src = zip_source_buffer(z, content.data(), content.size(), 0);
+    if (src == nullptr || zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE) < 0) {
+        std::fprintf(stderr, "zip_file_add %s\n", name.c_str());
+        std::exit(1);
+    }
+}
+
+void writeXlsx(const std::string& path, const std::string& sheetData, const std::string* sharedStrings) {
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                       "<Relationship Id=\"rId1\" Type=\"" + rel + "worksheet\" Target=\"worksheets/sheet1.xml\"/>";
+    if (sharedStrings != nullptr)
+        rels += "<Relationship Id=\"rId2\" Type=\"" + rel + "sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    rels += "</Relationships>";
+    const std::string sheet = "<worksheet xmlns=\"" + ns + "\"><sheetData>" + sheetData + "</sheetData></worksheet>";
+    const std::string root = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                             "<Relationship Id=\"rId1\" Type=\"" + rel + "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+    const std::string book = "<workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel.substr(0, rel.size() - 1) +
+                             "\"><sheets><sheet name=\"Hoja\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+    const std::string sst = sharedStrings != nullptr ? "<sst xmlns=\"" + ns + "\">" + *sharedStrings + "</sst>" : "";
+    int err = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (z == nullptr) std::exit(1);
+    addPart(z, "_rels/.rels", root);
+    addPart(z, "xl/workbook.xml", book);
+    addPart(z, "xl/_rels/workbook.xml.rels", rels);
+    addPart(z, "xl/worksheets/sheet1.xml", sheet);
+    if (sharedStrings != nullptr) addPart(z, "xl/sharedStrings.xml", sst);
+    if (zip_close(z) != 0) std::exit(1);
+}
+
+// One-digit cells without references, as many as a 128 MiB part holds.
+void tinyCells(const std::string& path) {
+    std::mt19937 rng(1);
+    std::string rows;
+    const std::size_t budget = (128u << 20) - 4096;
+    while (rows.size() + 15 * 1000 + 11 < budget) {
+        rows += "<row>";
+        for (int c = 0; c < 1000; ++c) {
+            rows += "<c><v>";
+            rows += static_cast<char>('0' + rng() % 10);  // varied, or the part deflates past 200:1
+            rows += "</v></c>";
+        }
+        rows += "</row>";
+    }
+    writeXlsx(path, rows, nullptr);
+}
+
+// A shared-string table of empty strings and cells pointing into it, the two
+// parts near the 256 MiB the parts may take together.
+void emptySharedStrings(const std::string& path) {
+    std::mt19937 rng(2);
+    std::string items;
+    std::size_t count = 0;
+    while (items.size() < (124u << 20)) {
+        items += rng() % 2 ? "<si/>" : "<si><t/></si>";
+        ++count;
+    }
+    std::string rows;
+    while (rows.size() < (124u << 20)) {
+        rows += "<row>";
+        for (int c = 0; c < 200; ++c) rows += "<c t=\"s\"><v>" + std::to_string(rng() % count) + "</v></c>";
+        rows += "</row>";
+    }
+    writeXlsx(path, rows, &items);
+}
+
+// ------------------------------------------------------------------- .xls
+
+void put16(std::string& s, std::uint16_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>(v >> 8);
+}
+void put32(std::string& s, std::uint32_t v) {
+    put16(s, static_cast<std::uint16_t>(v & 0xFFFF));
+    put16(s, static_cast<std::uint16_t>(v >> 16));
+}
+void record(std::string& s, std::uint16_t type, const std::string& body) {
+    put16(s, type);
+    put16(s, static_cast<std::uint16_t>(body.size()));
+    s += body;
+}
+std::string bof(std::uint16_t dt) {
+    std::string b;
+    put16(b, 0x0600);
+    put16(b, dt);
+    put16(b, 0x0DBB);
+    put16(b, 0x07CC);
+    put32(b, 0);
+    put32(b, 6);
+    return b;
+}
+
+// A Workbook stream: `emptyStrings` empty shared strings, then one worksheet
+// with every cell of rows 65536 down to 1 and columns A to IV, each row as
+// one MULRK record or as 256 RK records.
+std::string biffStream(std::uint32_t emptyStrings, std::uint32_t rows, bool mulrk) {
+    std::string s;
+    record(s, 0x0809, bof(0x0005));
+    std::string sst;
+    put32(sst, emptyStrings);
+    put32(sst, emptyStrings);
+    bool first = true;
+    for (std::uint32_t i = 0; i < emptyStrings; ++i) {
+        sst += std::string("\0\0\0", 3);  // count 0, flags 0
+        if (sst.size() + 3 > 8224 || i + 1 == emptyStrings) {
+            record(s, first ? 0x00FC : 0x003C, sst);
+            sst.clear();
+            first = false;
+        }
+    }
+    const std::string name = "Hoja";
+    const std::size_t sheetAt = s.size() + 4 + 8 + name.size() + 4;
+    std::string bound;
+    put32(bound, static_cast<std::uint32_t>(sheetAt));
+    bound += std::string("\0\0", 2);
+    bound += static_cast<char>(name.size());
+    bound += '\0';
+    bound += name;
+    record(s, 0x0085, bound);
+    record(s, 0x000A, "");
+    record(s, 0x0809, bof(0x0010));
+    for (std::uint32_t r = rows; r-- > 0;) {
+        if (mulrk) {
+            std::string b;
+            put16(b, static_cast<std::uint16_t>(r));
+            put16(b, 0);
+            for (std::uint32_t c = 0; c < 256; ++c) {
+                put16(b, 0);
+                put32(b, ((r + c) % 1000) << 2 | 2);
+            }
+            put16(b, 255);
+            record(s, 0x00BD, b);
+        } else {
+            for (std::uint32_t c = 0; c < 256; ++c) {
+                std::string b;
+                put16(b, static_cast<std::uint16_t>(r));
+                put16(b, static_cast<std::uint16_t>(c));
+                put16(b, 0);
+                put32(b, ((r + c) % 1000) << 2 | 2);
+                record(s, 0x027E, b);
+            }
+        }
+    }
+    record(s, 0x000A, "");
+    return s;
+}
+
+// A compound document (version 4, 4096-byte sectors) holding `stream` as its
+// Workbook: the allocation table, one directory sector, then the stream.
+void writeCompoundFile(const std::string& path, const std::string& stream) {
+    constexpr std::uint32_t kSector = 4096, kEnd = 0xFFFFFFFE, kFatSect = 0xFFFFFFFD, kFree = 0xFFFFFFFF;
+    const auto streamSectors = static_cast<std::uint32_t>((stream.size() + kSector - 1) / kSector);
+    std::uint32_t fatSectors = 1;
+    while ((fatSectors + 1 + streamSectors + 1023) / 1024 > fatSectors) ++fatSectors;
+    if (fatSectors > 109) std::exit(1);
+    std::string out;
+    out += std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(16, '\0');
+    put16(out, 0x3E);
+    put16(out, 4);
+    put16(out, 0xFFFE);
+    put16(out, 12);
+    put16(out, 6);
+    out += std::string(6, '\0');
+    put32(out, 1);           // directory sectors
+    put32(out, fatSectors);
+    put32(out, fatSectors);  // first directory sector
+    put32(out, 0);
+    put32(out, 4096);        // mini stream cutoff
+    put32(out, kEnd);
+    put32(out, 0);
+    put32(out, kEnd);
+    put32(out, 0);
+    for (std::uint32_t i = 0; i < 109; ++i) put32(out, i < fatSectors ? i : kFree);
+    out.resize(kSector, '\0');
+    std::vector<std::uint32_t> fat(static_cast<std::size_t>(fatSectors) * 1024, kFree);
+    for (std::uint32_t i = 0; i < fatSectors; ++i) fat[i] = kFatSect;
+    fat[fatSectors] = kEnd;
+    for (std::uint32_t i = 0; i < streamSectors; ++i)
+        fat[fatSectors + 1 + i] = i + 1 < streamSectors ? fatSectors + 2 + i : kEnd;
+    for (const std::uint32_t v : fat) put32(out, v);
+    const auto entry = [&](const std::u16string& name, std::uint8_t type, std::uint32_t child, std::uint32_t start,
+                           std::uint64_t size) {
+        std::string e;
+        for (const char16_t c : name) put16(e, c);
+        e.resize(64, '\0');
+        put16(e, static_cast<std::uint16_t>((name.size() + 1) * 2));
+        e += static_cast<char>(type);
+        e += '\1';
+        put32(e, kFree);
+        put32(e, kFree);
+        put32(e, child);
+        e.resize(116, '\0');
+        put32(e, start);
+        put32(e, static_cast<std::uint32_t>(size));
+        put32(e, static_cast<std::uint32_t>(size >> 32));
+        out += e;
+    };
+    entry(u"Root Entry", 5, 1, kEnd, 0);
+    entry(u"Workbook", 2, kFree, fatSectors + 1, stream.size());
+    out.resize(static_cast<std::size_t>(kSector) * (fatSectors + 2), '\0');
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr || std::fwrite(out.data(), 1, out.size(), f) != out.size() ||
+        std::fwrite(stream.data(), 1, stream.size(), f) != stream.size() || std::fclose(f) != 0)
+        std::exit(1);
+}
+
+// ------------------------------------------------------------------ cases
+
+struct Case {
+    const char* file;
+    const char* what;
+    std::function<void(const std::string&)> write;
+};
+
+const std::vector<Case>& cases() {
+    static const std::vector<Case> all = {
+        {"tiny-cells.xlsx", "8.9 million one-digit cells in a 128 MiB sheet part", tinyCells},
+        {"empty-shared-strings.xlsx", "14 million empty shared strings, 5 million cells using them", emptySharedStrings},
+        {"descending-mulrk.xls", "every BIFF8 cell (16.8 million) bottom up in MULRK, 20 million empty shared strings",
+         [](const std::string& p) { writeCompoundFile(p, biffStream(20'000'000, 65536, true)); }},
+        {"descending-rk.xls", "every BIFF8 cell bottom up in RK records, 5 million empty shared strings (250 MB)",
+         [](const std::string& p) { writeCompoundFile(p, biffStream(5'000'000, 65536, false)); }},
+        {"descending-within-bound.xls", "10.8 million cells bottom up, 5 million empty shared strings: within the bound",
+         [](const std::string& p) { writeCompoundFile(p, biffStream(5'000'000, 42000, true)); }},
+    };
+    return all;
+}
+
+// The child: opens the workbook through the stand-in, as the program does,
+// and reads a corner of it.
+int readOne(const char* path) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        auto excel = ole::CreateOleObject(QStringLiteral("Excel.Application"));
+        excel->Workbooks()->open(QString::fromLocal8Bit(path));
+        auto sheet = excel->Workbooks(1)->Worksheets(1);
+        double sum = 0;
+        for (int row = 1; row <= 1000; ++row)
+            for (int col = 1; col <= 12; ++col) sum += static_cast<double>(sheet->Cells(row, col).toText().size());
+        excel->Workbooks()->close();
+        std::printf("read (checksum %.0f)", sum);
+    } catch (const std::exception& e) {
+        std::printf("refused: %s", e.what());
+    }
+    std::printf(" in %.2f s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    return 0;
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "read") == 0) return readOne(argv[2]);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    bool withinGoal = true;
+    for (const Case& c : cases()) {
+        const std::string path = dir + "/" + c.file;
+        if (!exists(path)) {
+            // Written in a child, so that none of its memory is the reader's.
+            const pid_t pid = fork();
+            if (pid == 0) {
+                c.write(path + ".part");
+                std::rename((path + ".part").c_str(), path.c_str());
+                _exit(0);
+            }
+            int status = 0;
+            waitpid(pid, &status, 0);
+            if (!exists(path)) {
+                std::fprintf(stderr, "could not write %s\n", path.c_str());
+                return 1;
+            }
+        }
+        struct stat st {};
+        stat(path.c_str(), &st);
+        std::printf("%s (%.1f MiB): %s\n  ", c.file, static_cast<double>(st.st_size) / 1048576.0, c.what);
+        std::fflush(stdout);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl("/proc/self/exe", argv[0], "read", path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        const bool ok = usage.ru_maxrss <= kGoalKiB;
+        withinGoal = withinGoal && ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        std::printf("  peak RSS %.1f MiB (goal at most 512)%s\n", static_cast<double>(usage.ru_maxrss) / 1024.0,
+                    ok ? "" : "  OVER THE GOAL");
+        std::printf("RESULT case=%s rss_kib=%ld\n", c.file, usage.ru_maxrss);
+        std::fflush(stdout);
+    }
+    return withinGoal ? 0 : 1;
+}
