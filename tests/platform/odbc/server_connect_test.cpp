@@ -3,6 +3,7 @@
 #include "platform/odbc/odbc.h"
 #include "tests/support/odbc_test_env.h"
 
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 namespace vextest {
@@ -73,18 +74,20 @@ TEST(ServerConnect, ReportsTheEngine) {
 TEST(ServerConnect, QuotedValuesReachTheDriverWholeAndAddNoKeys) {
     OdbcTestEnv env;
     const QString odd = QStringLiteral(" p;w}d{x=1; ");
+    // The role is the server's, shared by every test process: one of our own.
+    const QString role = QStringLiteral("oddpass_%1").arg(QCoreApplication::applicationPid());
     {
         odbc::Connection admin;
         admin.open(serverConnectionString(Engine::Postgres, QStringLiteral("postgres")));
         odbc::Statement s(admin);
-        s.execDirect(QStringLiteral("drop role if exists oddpass"));
-        s.execDirect(QStringLiteral("create role oddpass login password '%1'").arg(odd));
+        s.execDirect(QStringLiteral("drop role if exists %1").arg(role));
+        s.execDirect(QStringLiteral("create role %1 login password '%2'").arg(role, odd));
     }
     const QString port = QString::number(serverPort(Engine::Postgres));
     env.addPostgresDsn(QStringLiteral("SRV"), QStringLiteral("postgres"));
 
     odbc::Connection conn;
-    conn.open(QStringLiteral("DSN=SRV;UID=oddpass;PWD=") + odbc::quoteConnectionValue(odd));
+    conn.open(QStringLiteral("DSN=SRV;UID=") + role + QStringLiteral(";PWD=") + odbc::quoteConnectionValue(odd));
     EXPECT_TRUE(conn.isOpen());
     conn.close();
 
