@@ -44,7 +44,7 @@ protected:
     static QStringList storedKeys() {
         const reg::Hive hive = reg::HiveFile(reg::userHivePath()).read();
         QStringList out;
-        for (const reg::Key& k : hive.keys()) out << k.path;
+        for (const reg::Key& k : hive.keys()) out << k.path();
         return out;
     }
     static void put(const QString& key, const std::function<void(reg::TRegistry&)>& write) {
