@@ -299,9 +299,24 @@ bool sameData(const Value& a, const Value& b) {
 
 Key::Key(QString path) : path_(std::move(path)) {}
 
-const Value* Key::findValue(const QString& name) const {
+// Most keys hold a handful of values; those are searched in place, and only
+// a key with more gets an index.
+constexpr std::size_t kIndexFrom = 8;
+
+std::optional<std::size_t> Key::position(const QString& name) const {
+    if (values_.size() < kIndexFrom) {
+        for (std::size_t i = 0; i < values_.size(); ++i) {
+            if (QString::compare(values_[i].name, name, Qt::CaseInsensitive) == 0) return i;
+        }
+        return std::nullopt;
+    }
     const auto it = index_.constFind(folded(name));
-    return it == index_.cend() ? nullptr : &values_[*it];
+    return it == index_.cend() ? std::nullopt : std::optional<std::size_t>(*it);
+}
+
+const Value* Key::findValue(const QString& name) const {
+    const auto at = position(name);
+    return at ? &values_[*at] : nullptr;
 }
 
 void Key::setValue(Value value) {
@@ -311,16 +326,19 @@ void Key::setValue(Value value) {
                            "caracteres de control (clave %2)")
                 .arg(value.name, path_));
     }
-    const QString f = folded(value.name);
-    if (const auto it = index_.constFind(f); it != index_.cend()) {
-        Value& v = values_[*it];
+    if (const auto at = position(value.name)) {
+        Value& v = values_[*at];
         value.name = v.name;
         value.before = std::move(v.before);
         v = std::move(value);
         return;
     }
-    index_.insert(f, values_.size());
     values_.push_back(std::move(value));
+    if (values_.size() == kIndexFrom) {
+        for (std::size_t i = 0; i < values_.size(); ++i) index_.insert(folded(values_[i].name), i);
+    } else if (values_.size() > kIndexFrom) {
+        index_.insert(folded(values_.back().name), values_.size() - 1);
+    }
 }
 
 QString normalizeKeyPath(const QString& path) {
@@ -393,9 +411,9 @@ Hive Hive::parse(const QByteArray& text, const QString& fileName) {
             if (!current) in.fail(QStringLiteral("valor fuera de toda clave"));
             Value v = parseValue(in);
             Key& key = hive.keys_[*current];
-            if (const auto it = key.index_.constFind(folded(v.name)); it != key.index_.cend()) {
-                const int first = valueLine.value((quint64{*current} << 32) | *it);
-                if (!sameData(key.values_[*it], v)) {
+            if (const auto at = key.position(v.name)) {
+                const int first = valueLine.value((quint64{*current} << 32) | *at);
+                if (!sameData(key.values_[*at], v)) {
                     in.fail(QStringLiteral("el valor %1 ya figura con otro dato en la línea %2")
                                 .arg(v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name))
                                 .arg(first));

@@ -39,6 +39,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace reg {
@@ -88,12 +89,14 @@ public:
 private:
     friend class Hive;
 
+    std::optional<std::size_t> position(const QString& name) const;
+
     QString path_;
     QStringList before_{QString()};  // lines above its header; a new key gets a blank line
     QString stamp_;                  // Wine's modification time after the header
     bool listed_ = false;            // had a header of its own in the file
     std::vector<Value> values_;
-    QHash<QString, std::size_t> index_;  // case-folded name -> position in values_
+    QHash<QString, std::size_t> index_;  // case-folded name -> position, once there are many
 };
 
 // Splits a key path on "\" and drops empty components, so "\Software\\X\"

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <mutex>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -196,16 +198,19 @@ QString userHivePath() {
 HiveFile::HiveFile(QString path, std::chrono::milliseconds lockWait)
     : path_(std::move(path)), lockWait_(lockWait) {}
 
-Hive HiveFile::read() const {
+namespace {
+
+// The file's bytes, or nullopt when there is no file (or no folder).
+std::optional<QByteArray> readBytes(const QString& path) {
     // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
-    Fd fd(::open(QFile::encodeName(path_).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return Hive();
-        throw EHiveUnreadable(unreadableText(path_, errnoText(errno)));
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
     }
     struct stat st{};
-    if (::fstat(fd.get(), &st) != 0) throw EHiveUnreadable(unreadableText(path_, errnoText(errno)));
-    if (!S_ISREG(st.st_mode)) throw EHiveUnreadable(unreadableText(path_, QStringLiteral("no es un archivo común")));
+    if (::fstat(fd.get(), &st) != 0) throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
+    if (!S_ISREG(st.st_mode)) throw EHiveUnreadable(unreadableText(path, QStringLiteral("no es un archivo común")));
     QByteArray data;
     data.reserve(static_cast<qsizetype>(st.st_size));
     char buf[65536];
@@ -214,11 +219,47 @@ Hive HiveFile::read() const {
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw EHiveUnreadable(unreadableText(path_, errnoText(errno)));
+            throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
         }
         data.append(buf, n);
     }
-    return Hive::parse(data, path_);
+    return data;
+}
+
+// The last text parsed, with its hive.
+struct ParsedCache {
+    std::mutex mutex;
+    QString path;
+    QByteArray text;
+    std::shared_ptr<const Hive> hive;
+};
+
+ParsedCache& parsedCache() {
+    static ParsedCache cache;
+    return cache;
+}
+
+}  // namespace
+
+Hive HiveFile::read() const { return *load(); }
+
+std::shared_ptr<const Hive> HiveFile::load() const {
+    const std::optional<QByteArray> text = readBytes(path_);
+    if (!text) return std::make_shared<const Hive>();
+    ParsedCache& cache = parsedCache();
+    {
+        const std::lock_guard guard(cache.mutex);
+        if (cache.hive && cache.path == path_ && cache.text == *text) return cache.hive;
+        // Let go of the old hive before the new one is built.
+        cache.hive.reset();
+        cache.text.clear();
+    }
+    auto hive = std::make_shared<const Hive>(Hive::parse(*text, path_));
+    const std::lock_guard guard(cache.mutex);
+    cache.path = path_;
+    cache.text = *text;
+    cache.hive = hive;
+    return hive;
 }
 
 bool HiveFile::writable() const {

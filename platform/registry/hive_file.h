@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace reg {
 
@@ -39,6 +40,10 @@ public:
     // EHiveUnreadable when the file is there but cannot be read, and
     // ERegistryException naming the file and line when it cannot be parsed.
     Hive read() const;
+    // The same, shared: the text last parsed in this process is not parsed
+    // again while the file holds exactly that text, so the many short reads
+    // of a start-up cost one parse even for a very large file.
+    std::shared_ptr<const Hive> load() const;
 
     // Whether update() could replace the file now: its folder can be written
     // and the lock file made or opened. Reads and changes nothing.

@@ -52,16 +52,16 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate) {
     // A hive file that is there but cannot be read is a key that cannot be
     // opened, as the platform answers for a key it may not read; one that
     // cannot be parsed is reported.
-    Hive current;
+    std::shared_ptr<const Hive> current;
     try {
-        current = file_.read();
+        current = file_.load();
     } catch (const EHiveUnreadable&) {
         return false;
     }
     if (canCreate) {
         // Opening for creation asks for write access, so a hive that cannot
         // be written opens nothing, whether or not the key is already there.
-        if (const Key* k = current.findKey(path)) {
+        if (const Key* k = current->findKey(path)) {
             if (!file_.writable()) return false;
             opened = k->path();
         } else {
@@ -79,8 +79,8 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate) {
             }
         }
     } else {
-        if (!current.keyExists(path)) return false;
-        if (const Key* k = current.findKey(path)) opened = k->path();
+        if (!current->keyExists(path)) return false;
+        if (const Key* k = current->findKey(path)) opened = k->path();
     }
     current_ = opened;
     open_ = true;
@@ -89,7 +89,7 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate) {
 
 bool TRegistry::KeyExists(const QString& key) const {
     try {
-        return file_.read().keyExists(resolve(key));
+        return file_.load()->keyExists(resolve(key));
     } catch (const EHiveUnreadable&) {
         return false;
     }
@@ -107,19 +107,18 @@ const Value* TRegistry::lookup(const Hive& hive, const QString& name) const {
 }
 
 bool TRegistry::ValueExists(const QString& name) const {
-    const Hive hive = file_.read();
-    return lookup(hive, name) != nullptr;
+    return lookup(*file_.load(), name) != nullptr;
 }
 
 std::uint32_t TRegistry::GetDataType(const QString& name) const {
-    const Hive hive = file_.read();
-    const Value* v = lookup(hive, name);
+    const auto hive = file_.load();
+    const Value* v = lookup(*hive, name);
     return v == nullptr ? static_cast<std::uint32_t>(ValueType::None) : v->type;
 }
 
 QString TRegistry::ReadString(const QString& name) const {
-    const Hive hive = file_.read();
-    const Value* v = lookup(hive, name);
+    const auto hive = file_.load();
+    const Value* v = lookup(*hive, name);
     if (v == nullptr) return {};
     const bool isString = v->type == static_cast<std::uint32_t>(ValueType::String) ||
                           v->type == static_cast<std::uint32_t>(ValueType::ExpandString);
@@ -133,8 +132,8 @@ QString TRegistry::ReadString(const QString& name) const {
 }
 
 std::int32_t TRegistry::ReadInteger(const QString& name) const {
-    const Hive hive = file_.read();
-    const Value* v = lookup(hive, name);
+    const auto hive = file_.load();
+    const Value* v = lookup(*hive, name);
     if (v == nullptr) {
         throw ERegistryException(
             QStringLiteral("No se encontró el valor \"%1\" del registro (clave %2)").arg(name, where()));

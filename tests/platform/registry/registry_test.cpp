@@ -372,4 +372,22 @@ TEST_F(RegistryTest, HiveThatIsASymbolicLinkIsWrittenThroughToItsTarget) {
     }
 }
 
+TEST_F(RegistryTest, ReadersSeeEveryChangeOfTheFile) {
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"ADO\"\n"));
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey(kKey, false));
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("ADO"));
+    // Rewritten in place, same size, within the same clock tick.
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"SQL\"\n"));
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("SQL"));
+    // Damaged, then mended: the damage is reported each time, not remembered after.
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"SQL\n"));
+    EXPECT_THROW(r.ReadString(QStringLiteral("DBD")), ERegistryException);
+    EXPECT_THROW(r.ReadString(QStringLiteral("DBD")), ERegistryException);
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"BDE\"\n"));
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("BDE"));
+    QFile::remove(hivePath());
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QString());
+}
+
 }  // namespace
