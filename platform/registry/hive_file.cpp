@@ -7,11 +7,11 @@
 
 #include <cerrno>
 #include <climits>
-#include <mutex>
-#include <optional>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -76,8 +76,8 @@ public:
             }
             if (std::chrono::steady_clock::now() >= deadline) {
                 throw ERegistryException(
-                    QStringLiteral("No se pudo bloquear el archivo %1: otro programa lo tiene tomado "
-                                   "desde hace más de %2 segundos; no se guardó la configuración del "
+                    QStringLiteral("No se pudo bloquear el archivo %1: sigue tomado por otro programa "
+                                   "tras %2 segundos de espera; no se guardó la configuración del "
                                    "usuario. Cierre los demás programas de Vexalon y vuelva a intentarlo.")
                         .arg(lockPath)
                         .arg(std::chrono::duration<double>(wait).count()));
@@ -108,7 +108,9 @@ QString linkTarget(const QString& path) {
         }
         p = next;
     }
-    throw ERegistryException(QStringLiteral("No se pudo seguir el enlace simbólico %1").arg(path));
+    throw ERegistryException(QStringLiteral("No se pudo seguir el enlace simbólico %1: hay demasiados enlaces encadenados o "
+                                            "uno no se puede leer")
+                                 .arg(path));
 }
 
 QString lockPathOf(const QString& target) { return target + QStringLiteral(".lock"); }

@@ -5,7 +5,8 @@
 // refused. A key is named by its path with "\" between components; a path
 // that starts with "\" (or any path while no key is open) counts from the
 // root, any other path from the open key. Key paths and value names compare
-// without regard to letter case. Every call reads the file afresh, and every
+// without regard to letter case. Every call reads the file afresh (parsing
+// it again only when its text changed), reading takes no lock, and every
 // write goes through HiveFile::update, so two running programs never lose
 // each other's values.
 //
