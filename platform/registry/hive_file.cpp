@@ -274,10 +274,10 @@ bool HiveFile::writable() const {
     const QByteArray dir = QFile::encodeName(QFileInfo(target).absolutePath());
     struct stat st{};
     if (::stat(dir.constData(), &st) != 0) return errno == ENOENT;  // update() makes the folder
-    if (!S_ISDIR(st.st_mode) || ::access(dir.constData(), W_OK | X_OK) != 0) return false;
+    if (!S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, dir.constData(), W_OK | X_OK, AT_EACCESS) != 0) return false;
     const QByteArray lock = QFile::encodeName(lockPathOf(target));
     if (::stat(lock.constData(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode) && ::access(lock.constData(), R_OK | W_OK) == 0;
+    return S_ISREG(st.st_mode) && ::faccessat(AT_FDCWD, lock.constData(), R_OK | W_OK, AT_EACCESS) == 0;
 }
 
 void HiveFile::update(const std::function<bool(Hive&)>& change) const {
