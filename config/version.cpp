@@ -61,9 +61,15 @@ void get_key_value_CURRENT_USER(const QString& clave, QString& value) {
     if (programa().isEmpty()) return;
     reg::TRegistry r;
     r.setRootKey(reg::HKEY_CURRENT_USER);
-    if (r.OpenKey(settingsKey(), false)) {
-        value = r.ReadString(clave);
-        r.CloseKey();
+    try {
+        if (r.OpenKey(settingsKey(), false)) {
+            value = r.ReadString(clave);
+            r.CloseKey();
+        }
+    } catch (const reg::EHiveUnreadable&) {
+        // A settings file that cannot be read at all counts as no settings;
+        // a value of the wrong type and a damaged file are still reported.
+        value.clear();
     }
 }
 

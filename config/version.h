@@ -18,7 +18,8 @@ QString programa();
 
 // Store `value` as a string (text form) or DWORD (integer form) named `clave`,
 // creating the settings key and its parents. Nothing happens, and nothing is
-// reported, when the key cannot be opened or created. Throws
+// reported, when the key cannot be opened or created (the settings file or
+// its folder cannot be read or written, whether or not the key exists). Throws
 // reg::ERegistryException when the write is refused (a hive file that cannot
 // be parsed, or written once the key is open).
 void set_key_value_CURRENT_USER(const QString& clave, const QString& value);
@@ -29,9 +30,9 @@ void set_key_value_CURRENT_USER(const QString& clave, std::int32_t value);
 void get_key_value_CURRENT_USER(const QString& clave, std::int32_t& value);
 
 // `value` receives the stored string or expandable string (unexpanded), or
-// the empty text when the key or the value is absent. Throws
-// reg::ERegistryException, naming the value, when it has another type, and
-// when the hive file cannot be read or parsed. Never creates the key.
+// the empty text when the key or the value is absent or the hive file cannot
+// be read. Throws reg::ERegistryException, naming the value, when it has
+// another type, and when the hive file cannot be parsed. Never creates the key.
 void get_key_value_CURRENT_USER(const QString& clave, QString& value);
 
 // The data-access kind stored as "DBD" ("FDC", "ADO", "SQL" or "BDE", but any

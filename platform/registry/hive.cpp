@@ -2,6 +2,8 @@
 
 #include "platform/registry/registry_exception.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <optional>
@@ -12,8 +14,23 @@ namespace {
 
 const QString kHeader = QStringLiteral("VEXALON REGISTRY Version 1");
 
-bool sameName(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
+QString folded(const QString& name) { return name.toCaseFolded(); }
+
+// A name the file can hold on one line and in UTF-8.
+bool isStorableName(const QString& name) {
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
+    }
+    return name.isValidUtf16();
+}
+
+[[noreturn]] void failAt(const QString& fileName, int lineNo, const QString& what) {
+    throw ERegistryException(
+        QStringLiteral("El archivo de configuración del usuario %1 está dañado "
+                       "(línea %2: %3); no se modificó. Corríjalo o bórrelo.")
+            .arg(fileName)
+            .arg(lineNo)
+            .arg(what));
 }
 
 // One line of the file being parsed, with a cursor.
@@ -22,14 +39,7 @@ public:
     LineReader(QString text, const QString& fileName, int lineNo)
         : text_(std::move(text)), fileName_(fileName), lineNo_(lineNo) {}
 
-    [[noreturn]] void fail(const QString& what) const {
-        throw ERegistryException(
-            QStringLiteral("El archivo de configuración del usuario %1 está dañado "
-                           "(línea %2: %3); no se modificó. Corríjalo o bórrelo.")
-                .arg(fileName_)
-                .arg(lineNo_)
-                .arg(what));
-    }
+    [[noreturn]] void fail(const QString& what) const { failAt(fileName_, lineNo_, what); }
 
     bool atEnd() const { return pos_ >= text_.size(); }
     QChar peek() const { return atEnd() ? QChar() : text_[pos_]; }
@@ -42,7 +52,7 @@ public:
         return true;
     }
     bool takeWord(const QString& w) {
-        if (text_.mid(pos_, w.size()).compare(w, Qt::CaseInsensitive) != 0) return false;
+        if (QStringView(text_).mid(pos_, w.size()).compare(w, Qt::CaseInsensitive) != 0) return false;
         pos_ += w.size();
         return true;
     }
@@ -51,37 +61,39 @@ public:
         if (!atEnd()) fail(QStringLiteral("texto de más al final de la línea"));
     }
 
-    // Reads up to `close` (not escaped), undoing the escapes; the cursor is
-    // past the opening character already.
-    QString readEscaped(QChar close) {
+    // A value's name, up to the first quote that is not escaped; the cursor
+    // is past the opening quote.
+    QString readName() {
         QString out;
         while (true) {
-            if (atEnd()) fail(QStringLiteral("falta el cierre %1").arg(close));
+            if (atEnd()) fail(QStringLiteral("falta el cierre \""));
             const QChar c = text_[pos_++];
-            if (c == close) return out;
-            if (c != u'\\') {
+            if (c == u'"') return out;
+            if (c == u'\\' && (peek() == u'\\' || peek() == u'"')) {
+                out += text_[pos_++];
+            } else {
                 out += c;
-                continue;
-            }
-            if (atEnd()) fail(QStringLiteral("barra invertida al final de la línea"));
-            const QChar e = text_[pos_++];
-            switch (e.unicode()) {
-                case u'n': out += u'\n'; break;
-                case u'r': out += u'\r'; break;
-                case u't': out += u'\t'; break;
-                case u'0': out += QChar(u'\0'); break;
-                case u'x': {
-                    const QString hex = text_.mid(pos_, 4);
-                    bool ok = false;
-                    const uint code = hex.toUInt(&ok, 16);
-                    if (hex.size() != 4 || !ok) fail(QStringLiteral("escape \\x sin cuatro cifras hexadecimales"));
-                    pos_ += 4;
-                    out += QChar(static_cast<char16_t>(code));
-                    break;
-                }
-                default: out += e;  // \\ \" \] and any other character as itself
             }
         }
+    }
+
+    // A value's text, up to the last quote of the line; the cursor is past
+    // the opening quote.
+    QString readText() {
+        const qsizetype close = text_.lastIndexOf(u'"');
+        if (close < pos_) fail(QStringLiteral("falta el cierre \""));
+        QString out;
+        out.reserve(close - pos_);
+        while (pos_ < close) {
+            const QChar c = text_[pos_++];
+            if (c == u'\\' && pos_ < close && (text_[pos_] == u'\\' || text_[pos_] == u'"')) {
+                out += text_[pos_++];
+            } else {
+                out += c;
+            }
+        }
+        ++pos_;
+        return out;
     }
 
     // A run of hexadecimal digits (at most maxDigits), or nothing.
@@ -89,10 +101,8 @@ public:
         const qsizetype start = pos_;
         while (!atEnd() && isHexDigit(text_[pos_]) && pos_ - start < maxDigits) ++pos_;
         if (pos_ == start) return std::nullopt;
-        return text_.mid(start, pos_ - start).toUInt(nullptr, 16);
+        return QStringView(text_).mid(start, pos_ - start).toUInt(nullptr, 16);
     }
-
-    QString rest() const { return text_.mid(pos_); }
 
 private:
     static bool isHexDigit(QChar c) {
@@ -105,27 +115,84 @@ private:
     qsizetype pos_ = 0;
 };
 
-QString escape(const QString& s, bool inKeyPath) {
-    QString out;
-    out.reserve(s.size() + 8);
-    for (const QChar c : s) {
-        switch (c.unicode()) {
-            case u'\\': out += QStringLiteral("\\\\"); break;
-            case u'"': out += QStringLiteral("\\\""); break;
-            case u'\n': out += QStringLiteral("\\n"); break;
-            case u'\r': out += QStringLiteral("\\r"); break;
-            case u'\t': out += QStringLiteral("\\t"); break;
-            case u'\0': out += QStringLiteral("\\0"); break;
-            default:
-                if (c == u']' && inKeyPath) {
-                    out += QStringLiteral("\\]");
-                } else if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
-                    out += QStringLiteral("\\x%1").arg(c.unicode(), 4, 16, QChar(u'0'));
-                } else {
-                    out += c;
-                }
+struct Header {
+    QString path;
+    QString stamp;
+};
+
+// "[...]" and what follows it.
+Header parseHeader(const QString& line, const LineReader& in) {
+    const qsizetype close = line.lastIndexOf(u']');
+    if (close < 1) in.fail(QStringLiteral("falta el cierre ]"));
+    QString path;
+    for (qsizetype i = 1; i < close; ++i) {
+        const QChar c = line[i];
+        if (c != u'\\') {
+            path += c;
+        } else if (i + 1 < close && line[i + 1] == u']') {
+            path += u']';
+            ++i;
+        } else {
+            path += u'\\';
+            if (i + 1 < close && line[i + 1] == u'\\') ++i;
         }
     }
+    Header h{normalizeKeyPath(path), line.mid(close + 1).trimmed()};
+    if (h.path.isEmpty()) in.fail(QStringLiteral("clave sin nombre"));
+    for (const QString& part : h.path.split(u'\\')) {
+        if (!isStorableName(part)) in.fail(QStringLiteral("el nombre de la clave tiene caracteres de control"));
+    }
+    for (const QChar c : h.stamp) {
+        if (!c.isDigit()) in.fail(QStringLiteral("texto de más tras el nombre de la clave"));
+    }
+    return h;
+}
+
+QString quoted(const QString& s) {
+    QString out;
+    out.reserve(s.size() + 2);
+    out += u'"';
+    for (const QChar c : s) {
+        if (c == u'\\' || c == u'"') out += u'\\';
+        out += c;
+    }
+    out += u'"';
+    return out;
+}
+
+QString headerPath(const QString& path) {
+    QString out;
+    out.reserve(path.size() + 8);
+    for (const QChar c : path) {
+        if (c == u'\\') {
+            out += QStringLiteral("\\\\");
+        } else {
+            if (c == u']') out += u'\\';
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString hexList(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size() * 3);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i > 0) out += u',';
+        out += QStringLiteral("%1").arg(static_cast<unsigned char>(bytes[i]), 2, 16, QChar(u'0'));
+    }
+    return out;
+}
+
+// The text as UTF-16LE with its terminating NUL, as the platform stores it.
+QByteArray utf16Bytes(const QString& text) {
+    QByteArray out;
+    out.reserve((text.size() + 1) * 2);
+    for (const QChar c : text) {
+        out.append(static_cast<char>(c.unicode() & 0xff));
+        out.append(static_cast<char>(c.unicode() >> 8));
+    }
+    out.append(2, '\0');
     return out;
 }
 
@@ -146,15 +213,17 @@ QByteArray readHexBytes(LineReader& in) {
 }
 
 // Bytes written with hex(N): for a type that has a text or number form are
-// turned into that form, so every later reader sees one shape per type.
+// turned into that form, so every later reader sees one shape per type. Of a
+// text, only the terminating NUL is dropped.
 void normalizeBytes(Value& v) {
     if ((v.type == 1 || v.type == 2) && v.bytes.size() % 2 == 0) {
         QString s;
+        s.reserve(v.bytes.size() / 2);
         for (qsizetype i = 0; i + 1 < v.bytes.size(); i += 2) {
             s += QChar(static_cast<char16_t>(static_cast<unsigned char>(v.bytes[i]) |
                                              (static_cast<unsigned char>(v.bytes[i + 1]) << 8)));
         }
-        while (s.endsWith(QChar(u'\0'))) s.chop(1);
+        if (s.endsWith(QChar(u'\0'))) s.chop(1);
         v.form = Form::Text;
         v.text = s;
         v.bytes.clear();
@@ -172,7 +241,8 @@ Value parseValue(LineReader& in) {
         v.name.clear();
     } else {
         in.take(u'"');
-        v.name = in.readEscaped(u'"');
+        v.name = in.readName();
+        if (!isStorableName(v.name)) in.fail(QStringLiteral("el nombre del valor tiene caracteres de control"));
     }
     in.skipBlanks();
     if (!in.take(u'=')) in.fail(QStringLiteral("se esperaba \"=\" tras el nombre del valor"));
@@ -180,14 +250,14 @@ Value parseValue(LineReader& in) {
     if (in.take(u'"')) {
         v.type = static_cast<std::uint32_t>(ValueType::String);
         v.form = Form::Text;
-        v.text = in.readEscaped(u'"');
+        v.text = in.readText();
     } else if (in.takeWord(QStringLiteral("str("))) {
         const auto t = in.readHex(8);
         if (!t || !in.take(u')') || !in.take(u':') || !in.take(u'"'))
             in.fail(QStringLiteral("se esperaba str(N):\"texto\""));
         v.type = *t;
         v.form = Form::Text;
-        v.text = in.readEscaped(u'"');
+        v.text = in.readText();
     } else if (in.takeWord(QStringLiteral("dword:"))) {
         const auto d = in.readHex(8);
         if (!d) in.fail(QStringLiteral("se esperaba dword: y hasta ocho cifras hexadecimales"));
@@ -212,106 +282,206 @@ Value parseValue(LineReader& in) {
     return v;
 }
 
+// A hex value whose byte list goes on over the next line.
+bool continuesOnNextLine(const QString& line) {
+    static const QRegularExpression hexStart(
+        QStringLiteral(R"(^(@|"(?:[^"\\]|\\.)*")\s*=\s*hex(\([0-9A-Fa-f]+\))?:)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return line.endsWith(u'\\') && hexStart.match(line).hasMatch();
+}
+
 }  // namespace
+
+bool sameData(const Value& a, const Value& b) {
+    return a.type == b.type && a.form == b.form && a.text == b.text && a.dword == b.dword &&
+           a.bytes == b.bytes;
+}
+
+Key::Key(QString path) : path_(std::move(path)) {}
+
+// Most keys hold a handful of values; those are searched in place, and only
+// a key with more gets an index.
+constexpr std::size_t kIndexFrom = 8;
+
+std::optional<std::size_t> Key::position(const QString& name) const {
+    if (values_.size() < kIndexFrom) {
+        for (std::size_t i = 0; i < values_.size(); ++i) {
+            if (QString::compare(values_[i].name, name, Qt::CaseInsensitive) == 0) return i;
+        }
+        return std::nullopt;
+    }
+    const auto it = index_.constFind(folded(name));
+    return it == index_.cend() ? std::nullopt : std::optional<std::size_t>(*it);
+}
+
+const Value* Key::findValue(const QString& name) const {
+    const auto at = position(name);
+    return at ? &values_[*at] : nullptr;
+}
+
+void Key::setValue(Value value) {
+    if (!isStorableName(value.name)) {
+        throw ERegistryException(
+            QStringLiteral("El nombre de valor \"%1\" no se puede guardar en el registro: tiene "
+                           "caracteres de control (clave %2)")
+                .arg(value.name, path_));
+    }
+    if (const auto at = position(value.name)) {
+        Value& v = values_[*at];
+        value.name = v.name;
+        value.before = std::move(v.before);
+        v = std::move(value);
+        return;
+    }
+    values_.push_back(std::move(value));
+    if (values_.size() == kIndexFrom) {
+        for (std::size_t i = 0; i < values_.size(); ++i) index_.insert(folded(values_[i].name), i);
+    } else if (values_.size() > kIndexFrom) {
+        index_.insert(folded(values_.back().name), values_.size() - 1);
+    }
+}
 
 QString normalizeKeyPath(const QString& path) {
     return path.split(u'\\', Qt::SkipEmptyParts).join(u'\\');
 }
 
-Hive Hive::parse(const QByteArray& text, const QString& fileName) {
-    Hive hive;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString all = utf8.decode(text);
-    if (utf8.hasError()) {
-        LineReader(QString(), fileName, 1).fail(QStringLiteral("el texto no es UTF-8 válido"));
-    }
-    if (all.startsWith(QChar(0xFEFF))) all.remove(0, 1);
-    const QStringList lines = all.split(u'\n');
+Hive::Hive()
+    : preamble_{QStringLiteral(";; Per-user settings of the Vexalon programs (HKEY_CURRENT_USER)."),
+                QStringLiteral(";; Edit only while no Vexalon program is running.")} {}
 
+Hive Hive::parse(const QByteArray& text, const QString& fileName) {
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();  // the final newline
+
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const auto decode = [&](qsizetype i) {
+        QByteArray raw = lines[i];
+        if (raw.endsWith('\r')) raw.chop(1);
+        QString line = utf8.decode(raw);
+        if (utf8.hasError()) {
+            failAt(fileName, static_cast<int>(i + 1), QStringLiteral("el texto no es UTF-8 válido"));
+        }
+        if (i == 0 && line.startsWith(QChar(0xFEFF))) line.remove(0, 1);
+        return line;
+    };
+
+    Hive hive;
     bool sawHeader = false;
-    Key* current = nullptr;
+    std::optional<std::size_t> current;
+    QStringList pending;            // comment and blank lines waiting for the next item
+    QHash<quint64, int> valueLine;  // (key, value) position -> line it was read at
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int lineNo = static_cast<int>(i + 1);
-        QString line = lines[i];
-        if (line.endsWith(u'\r')) line.chop(1);
-        line = line.trimmed();
-        if (line.isEmpty()) continue;
+        const QString raw = decode(i);
+        QString line = raw.trimmed();
+        if (!sawHeader) {
+            if (line.isEmpty()) continue;
+            if (line != kHeader) failAt(fileName, lineNo, QStringLiteral("falta la cabecera \"%1\"").arg(kHeader));
+            sawHeader = true;
+            hive.preamble_.clear();
+            continue;
+        }
+        if (line.isEmpty() || line[0] == u';' || line[0] == u'#') {
+            pending << (line.isEmpty() ? QString() : raw);
+            continue;
+        }
         // A hex list may go on over several lines, each ending in a backslash.
-        while (line.endsWith(u'\\') && line.contains(QStringLiteral("=hex")) && i + 1 < lines.size()) {
+        while (continuesOnNextLine(line) && i + 1 < lines.size()) {
             line.chop(1);
-            line += lines[++i].trimmed();
+            line += decode(++i).trimmed();
         }
         LineReader in(line, fileName, lineNo);
-        if (!sawHeader) {
-            if (line != kHeader) in.fail(QStringLiteral("falta la cabecera \"%1\"").arg(kHeader));
-            sawHeader = true;
-            continue;
-        }
-        const QChar first = line[0];
-        if (first == u';' || first == u'#') continue;
-        if (first == u'[') {
-            in.take(u'[');
-            const QString path = normalizeKeyPath(in.readEscaped(u']'));
-            if (path.isEmpty()) in.fail(QStringLiteral("clave sin nombre"));
-            // Wine writes a modification time after the key name.
-            const QString rest = in.rest().trimmed();
-            for (const QChar c : rest) {
-                if (!c.isDigit()) in.fail(QStringLiteral("texto de más tras el nombre de la clave"));
+        if (line[0] == u'[') {
+            const Header h = parseHeader(line, in);
+            Key* key = hive.findKey(h.path);
+            if (key == nullptr || !key->listed_) {
+                if (key == nullptr) key = &hive.ensureKey(h.path);
+                key->before_ = std::exchange(pending, {});
+                key->stamp_ = h.stamp;
+                key->listed_ = true;
+            } else if (key->stamp_.isEmpty()) {
+                // A second section of the key: its values join the first one,
+                // its comments go with the values that follow.
+                key->stamp_ = h.stamp;
             }
-            current = &hive.ensureKey(path);
+            current = hive.index_.value(folded(key->path_));
             continue;
         }
-        if (first == u'"' || first == u'@') {
-            if (current == nullptr) in.fail(QStringLiteral("valor fuera de toda clave"));
-            setValue(*current, parseValue(in));
+        if (line[0] == u'"' || line[0] == u'@') {
+            if (!current) in.fail(QStringLiteral("valor fuera de toda clave"));
+            Value v = parseValue(in);
+            Key& key = hive.keys_[*current];
+            if (const auto at = key.position(v.name)) {
+                const int first = valueLine.value((quint64{*current} << 32) | *at);
+                if (!sameData(key.values_[*at], v)) {
+                    in.fail(QStringLiteral("el valor %1 ya figura con otro dato en la línea %2")
+                                .arg(v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name))
+                                .arg(first));
+                }
+                continue;  // the same value twice: one is enough
+            }
+            valueLine.insert((quint64{*current} << 32) | key.values_.size(), lineNo);
+            v.before = std::exchange(pending, {});
+            key.setValue(std::move(v));
             continue;
         }
         in.fail(QStringLiteral("línea no reconocida"));
     }
+    hive.trailer_ = pending;
     return hive;
 }
 
 QByteArray Hive::serialize() const {
-    QString out = kHeader + u'\n';
-    out += QStringLiteral(";; Per-user settings of the Vexalon programs (HKEY_CURRENT_USER).\n"
-                          ";; Edit only while no Vexalon program is running.\n");
+    QSet<QString> parents;
     for (const Key& key : keys_) {
+        const qsizetype cut = key.path_.lastIndexOf(u'\\');
+        if (cut > 0) parents.insert(folded(key.path_.left(cut)));
+    }
+    QString out = kHeader + u'\n';
+    const auto lines = [&out](const QStringList& ls) {
+        for (const QString& l : ls) out += l + u'\n';
+    };
+    lines(preamble_);
+    for (const Key& key : keys_) {
+        if (!key.listed_ && key.values_.empty() && parents.contains(folded(key.path_))) continue;
+        lines(key.before_);
+        out += u'[' + headerPath(key.path_) + u']';
+        if (!key.stamp_.isEmpty()) out += u' ' + key.stamp_;
         out += u'\n';
-        out += u'[' + escape(key.path, true) + QStringLiteral("]\n");
-        for (const Value& v : key.values) {
-            out += v.name.isEmpty() ? QStringLiteral("@") : u'"' + escape(v.name, false) + u'"';
+        for (const Value& v : key.values_) {
+            lines(v.before);
+            out += v.name.isEmpty() ? QStringLiteral("@") : quoted(v.name);
             out += u'=';
             switch (v.form) {
                 case Form::Text:
+                    if (!isStorableName(v.text)) {  // no escapes beyond \\ and \"
+                        out += QStringLiteral("hex(%1):").arg(v.type, 0, 16) + hexList(utf16Bytes(v.text));
+                        break;
+                    }
                     if (v.type != static_cast<std::uint32_t>(ValueType::String))
                         out += QStringLiteral("str(%1):").arg(v.type, 0, 16);
-                    out += u'"' + escape(v.text, false) + u'"';
+                    out += quoted(v.text);
                     break;
                 case Form::DWord:
                     out += QStringLiteral("dword:%1").arg(v.dword, 8, 16, QChar(u'0'));
                     break;
-                case Form::Bytes: {
+                case Form::Bytes:
                     out += v.type == static_cast<std::uint32_t>(ValueType::Binary)
                                ? QStringLiteral("hex:")
                                : QStringLiteral("hex(%1):").arg(v.type, 0, 16);
-                    QStringList hex;
-                    for (const char b : v.bytes)
-                        hex << QStringLiteral("%1").arg(static_cast<unsigned char>(b), 2, 16, QChar(u'0'));
-                    out += hex.join(u',');
+                    out += hexList(v.bytes);
                     break;
-                }
             }
             out += u'\n';
         }
     }
+    lines(trailer_);
     return out.toUtf8();
 }
 
 const Key* Hive::findKey(const QString& path) const {
-    for (const Key& k : keys_) {
-        if (sameName(k.path, path)) return &k;
-    }
-    return nullptr;
+    const auto it = index_.constFind(folded(path));
+    return it == index_.cend() ? nullptr : &keys_[*it];
 }
 
 Key* Hive::findKey(const QString& path) {
@@ -319,17 +489,21 @@ Key* Hive::findKey(const QString& path) {
 }
 
 bool Hive::keyExists(const QString& path) const {
-    if (path.isEmpty()) return true;
-    const QString prefix = path + u'\\';
-    for (const Key& k : keys_) {
-        if (sameName(k.path, path) || k.path.startsWith(prefix, Qt::CaseInsensitive)) return true;
-    }
-    return false;
+    // ensureKey makes every parent, so a listed leaf's parents are keys too.
+    return path.isEmpty() || findKey(path) != nullptr;
 }
 
 Key& Hive::ensureKey(const QString& path) {
     const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
     if (parts.isEmpty()) throw ERegistryException(QStringLiteral("La raíz del registro no admite valores"));
+    for (const QString& part : parts) {
+        if (!isStorableName(part)) {
+            throw ERegistryException(
+                QStringLiteral("La clave %1 no se puede guardar en el registro: su nombre tiene "
+                               "caracteres de control")
+                    .arg(path));
+        }
+    }
     QString sofar;
     Key* key = nullptr;
     for (const QString& part : parts) {
@@ -337,30 +511,13 @@ Key& Hive::ensureKey(const QString& path) {
         key = findKey(sofar);
         if (key == nullptr) {
             // Keep the case of the parents as already written.
-            keys_.push_back(Key{sofar, {}});
+            index_.insert(folded(sofar), keys_.size());
+            keys_.emplace_back(sofar);
             key = &keys_.back();
         }
-        sofar = key->path;
+        sofar = key->path_;
     }
     return *key;
-}
-
-const Value* Hive::findValue(const Key& key, const QString& name) {
-    for (const Value& v : key.values) {
-        if (sameName(v.name, name)) return &v;
-    }
-    return nullptr;
-}
-
-void Hive::setValue(Key& key, Value value) {
-    for (Value& v : key.values) {
-        if (sameName(v.name, value.name)) {
-            value.name = v.name;
-            v = std::move(value);
-            return;
-        }
-    }
-    key.values.push_back(std::move(value));
 }
 
 }  // namespace reg

@@ -6,13 +6,18 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace reg {
 
@@ -46,20 +51,38 @@ private:
     int fd_;
 };
 
-// Holds an exclusive flock on the lock file while it lives.
+QString unreadableText(const QString& path, const QString& why) {
+    return QStringLiteral("No se pudo leer la configuración del usuario en %1: %2").arg(path, why);
+}
+
+// Holds an exclusive flock on the lock file while it lives. Waits at most
+// `wait` for another holder, so a program that hangs while holding the lock
+// cannot hang everyone else's start-up.
 class ExclusiveLock {
 public:
-    explicit ExclusiveLock(const QString& lockPath) {
+    ExclusiveLock(const QString& lockPath, std::chrono::milliseconds wait) {
         const QByteArray p = QFile::encodeName(lockPath);
         fd_ = Fd(::open(p.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (fd_.get() < 0) {
             throw ERegistryException(QStringLiteral("No se pudo crear el archivo de bloqueo %1: %2")
                                          .arg(lockPath, errnoText(errno)));
         }
-        while (::flock(fd_.get(), LOCK_EX) != 0) {
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EINTR) continue;
-            throw ERegistryException(QStringLiteral("No se pudo bloquear el archivo %1: %2")
-                                         .arg(lockPath, errnoText(errno)));
+            if (errno != EWOULDBLOCK) {
+                throw ERegistryException(QStringLiteral("No se pudo bloquear el archivo %1: %2")
+                                             .arg(lockPath, errnoText(errno)));
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                throw ERegistryException(
+                    QStringLiteral("No se pudo bloquear el archivo %1: sigue tomado por otro programa "
+                                   "tras %2 segundos de espera; no se guardó la configuración del "
+                                   "usuario. Cierre los demás programas de Vexalon y vuelva a intentarlo.")
+                        .arg(lockPath)
+                        .arg(std::chrono::duration<double>(wait).count()));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
     // Closing the descriptor releases the lock.
@@ -67,6 +90,46 @@ public:
 private:
     Fd fd_;
 };
+
+// The file a symbolic link finally points to (the path itself when it is no
+// link). A dangling link gives the path it would create.
+QString linkTarget(const QString& path) {
+    QByteArray p = QFile::encodeName(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st{};
+        if (::lstat(p.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return QFile::decodeName(p);
+        std::vector<char> buf(PATH_MAX + 1);
+        const ssize_t n = ::readlink(p.constData(), buf.data(), buf.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) break;
+        QByteArray next(buf.data(), n);
+        if (!next.startsWith('/')) {
+            const qsizetype slash = p.lastIndexOf('/');
+            next.prepend(slash >= 0 ? p.left(slash + 1) : QByteArray());
+        }
+        p = next;
+    }
+    throw ERegistryException(QStringLiteral("No se pudo seguir el enlace simbólico %1: hay demasiados enlaces encadenados o "
+                                            "uno no se puede leer")
+                                 .arg(path));
+}
+
+QString lockPathOf(const QString& target) { return target + QStringLiteral(".lock"); }
+
+QByteArray tempTemplateOf(const QString& target) { return QFile::encodeName(target) + ".tmp-XXXXXX"; }
+
+// Temporary files of a writer that died before its rename. Called under the
+// lock, when no other writer can have one open.
+void removeStaleTemporaries(const QString& target) {
+    const QFileInfo fi(target);
+    const QDir dir = fi.absoluteDir();
+    const QString prefix = fi.fileName() + QStringLiteral(".tmp-");
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6) continue;
+        const QByteArray p = QFile::encodeName(dir.filePath(name));
+        struct stat st{};
+        if (::lstat(p.constData(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(p.constData());
+    }
+}
 
 void ensureDirectory(const QString& dir) {
     if (QFileInfo(dir).isDir()) return;
@@ -96,25 +159,24 @@ bool writeAll(int fd, const QByteArray& data) {
     return true;
 }
 
-// Writes `data` to a new file beside `path` and renames it over `path`.
-void replaceAtomically(const QString& path, const QByteArray& data) {
-    const QString dir = QFileInfo(path).absolutePath();
-    ensureDirectory(dir);
-    QByteArray tmpl = QFile::encodeName(path) + ".XXXXXX";
+// Writes `data` to a new file beside `target` and renames it over `target`.
+void replaceAtomically(const QString& target, const QByteArray& data) {
+    const QString dir = QFileInfo(target).absolutePath();
+    QByteArray tmpl = tempTemplateOf(target);
     // mkstemp creates the file with mode 0600.
     Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         throw ERegistryException(QStringLiteral("No se pudo guardar la configuración del usuario en %1: %2")
-                                     .arg(path, errnoText(errno)));
+                                     .arg(target, errnoText(errno)));
     }
     const auto fail = [&](int err) {
         ::unlink(tmpl.constData());
         throw ERegistryException(QStringLiteral("No se pudo guardar la configuración del usuario en %1: %2")
-                                     .arg(path, errnoText(err)));
+                                     .arg(target, errnoText(err)));
     };
     if (!writeAll(fd.get(), data) || ::fsync(fd.get()) != 0) fail(errno);
     if (::close(fd.release()) != 0) fail(errno);
-    if (::rename(tmpl.constData(), QFile::encodeName(path).constData()) != 0) fail(errno);
+    if (::rename(tmpl.constData(), QFile::encodeName(target).constData()) != 0) fail(errno);
     // Make the rename itself durable.
     Fd dirFd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() >= 0) ::fsync(dirFd.get());
@@ -135,29 +197,97 @@ QString userHivePath() {
     return base + QStringLiteral("/vexalon/registry.reg");
 }
 
-HiveFile::HiveFile(QString path) : path_(std::move(path)) {}
+HiveFile::HiveFile(QString path, std::chrono::milliseconds lockWait)
+    : path_(std::move(path)), lockWait_(lockWait) {}
 
-Hive HiveFile::read() const {
-    QFile f(path_);
-    if (!f.exists()) return Hive();
-    if (!f.open(QIODevice::ReadOnly)) {
-        throw ERegistryException(QStringLiteral("No se pudo leer la configuración del usuario en %1: %2")
-                                     .arg(path_, f.errorString()));
+namespace {
+
+// The file's bytes, or nullopt when there is no file (or no folder).
+std::optional<QByteArray> readBytes(const QString& path) {
+    // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
+    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
     }
-    const QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        throw ERegistryException(QStringLiteral("No se pudo leer la configuración del usuario en %1: %2")
-                                     .arg(path_, f.errorString()));
+    struct stat st{};
+    if (::fstat(fd.get(), &st) != 0) throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
+    if (!S_ISREG(st.st_mode)) throw EHiveUnreadable(unreadableText(path, QStringLiteral("no es un archivo común")));
+    QByteArray data;
+    data.reserve(static_cast<qsizetype>(st.st_size));
+    char buf[65536];
+    while (true) {
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
+        }
+        data.append(buf, n);
     }
-    return Hive::parse(data, path_);
+    return data;
+}
+
+// The last text parsed, with its hive.
+struct ParsedCache {
+    std::mutex mutex;
+    QString path;
+    QByteArray text;
+    std::shared_ptr<const Hive> hive;
+};
+
+ParsedCache& parsedCache() {
+    static ParsedCache cache;
+    return cache;
+}
+
+}  // namespace
+
+Hive HiveFile::read() const { return *load(); }
+
+std::shared_ptr<const Hive> HiveFile::load() const {
+    const std::optional<QByteArray> text = readBytes(path_);
+    if (!text) return std::make_shared<const Hive>();
+    ParsedCache& cache = parsedCache();
+    {
+        const std::lock_guard guard(cache.mutex);
+        if (cache.hive && cache.path == path_ && cache.text == *text) return cache.hive;
+        // Let go of the old hive before the new one is built.
+        cache.hive.reset();
+        cache.text.clear();
+    }
+    auto hive = std::make_shared<const Hive>(Hive::parse(*text, path_));
+    const std::lock_guard guard(cache.mutex);
+    cache.path = path_;
+    cache.text = *text;
+    cache.hive = hive;
+    return hive;
+}
+
+bool HiveFile::writable() const {
+    QString target;
+    try {
+        target = linkTarget(path_);
+    } catch (const ERegistryException&) {
+        return false;
+    }
+    const QByteArray dir = QFile::encodeName(QFileInfo(target).absolutePath());
+    struct stat st{};
+    if (::stat(dir.constData(), &st) != 0) return errno == ENOENT;  // update() makes the folder
+    if (!S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, dir.constData(), W_OK | X_OK, AT_EACCESS) != 0) return false;
+    const QByteArray lock = QFile::encodeName(lockPathOf(target));
+    if (::stat(lock.constData(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode) && ::faccessat(AT_FDCWD, lock.constData(), R_OK | W_OK, AT_EACCESS) == 0;
 }
 
 void HiveFile::update(const std::function<bool(Hive&)>& change) const {
-    ensureDirectory(QFileInfo(path_).absolutePath());
-    const ExclusiveLock lock(path_ + QStringLiteral(".lock"));
+    const QString target = linkTarget(path_);
+    ensureDirectory(QFileInfo(target).absolutePath());
+    const ExclusiveLock lock(lockPathOf(target), lockWait_);
+    removeStaleTemporaries(target);
     Hive hive = read();
     if (!change(hive)) return;
-    replaceAtomically(path_, hive.serialize());
+    replaceAtomically(target, hive.serialize());
 }
 
 }  // namespace reg

@@ -1,20 +1,25 @@
 // The per-user hive on disk: where it lives, how it is read, and how it is
 // changed without losing anybody's values.
 //
-// The file is ${XDG_CONFIG_HOME:-$HOME/.config}/vexalon/registry.reg. A change
-// takes an exclusive flock on registry.reg.lock beside it, re-reads the file,
-// applies itself, writes a new file (mode 0600), flushes and fsyncs it and
-// renames it over the old one. Two programs changing different values at the
-// same time therefore both keep their values, and a reader sees either the
-// old file or the new one, never half of one. A file that cannot be parsed is
-// reported and left as it is.
+// The file is ${XDG_CONFIG_HOME:-$HOME/.config}/vexalon/registry.reg. Reading
+// takes no lock. A change takes an exclusive flock on "<file>.lock" beside
+// the file (waiting a bounded time for it), re-reads the file, applies
+// itself, writes a new file "<file>.tmp-XXXXXX" (mode 0600), flushes and
+// fsyncs it and renames it over the old one. Two programs changing different
+// values at the same time therefore both keep their values, and a reader sees
+// either the old file or the new one, never half of one. Temporary files of a
+// writer that was killed half-way are removed by the next change. When the
+// file is a symbolic link, the link stays and its target is replaced. A file
+// that cannot be parsed is reported and left as it is.
 #pragma once
 
 #include "platform/registry/hive.h"
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 
 namespace reg {
 
@@ -24,22 +29,36 @@ QString userHivePath();
 
 class HiveFile {
 public:
-    explicit HiveFile(QString path);
+    // How long a change waits for another program's lock before giving up.
+    static constexpr std::chrono::milliseconds kLockWait{10000};
+
+    explicit HiveFile(QString path, std::chrono::milliseconds lockWait = kLockWait);
 
     const QString& path() const { return path_; }
 
-    // The hive as stored; a missing file is an empty hive. Throws
-    // ERegistryException naming the file when it cannot be read or parsed.
+    // The hive as stored; a missing file (or folder) is an empty hive. Throws
+    // EHiveUnreadable when the file is there but cannot be read, and
+    // ERegistryException naming the file and line when it cannot be parsed.
     Hive read() const;
+    // The same, shared: the text last parsed in this process is not parsed
+    // again while the file holds exactly that text, so the many short reads
+    // of a start-up cost one parse even for a very large file.
+    std::shared_ptr<const Hive> load() const;
+
+    // Whether update() could replace the file now: its folder can be written
+    // and the lock file made or opened. Reads and changes nothing.
+    bool writable() const;
 
     // Under the lock: reads the file afresh, calls `change`, and when it
     // returns true writes the changed hive atomically. Throws
-    // ERegistryException when the file cannot be locked, read, parsed or
-    // written; the file on disk is then unchanged.
+    // ERegistryException when the file cannot be locked (also after waiting
+    // the lock time), read, parsed or written; the file on disk is then
+    // unchanged.
     void update(const std::function<bool(Hive&)>& change) const;
 
 private:
     QString path_;
+    std::chrono::milliseconds lockWait_;
 };
 
 }  // namespace reg

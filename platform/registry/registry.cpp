@@ -42,25 +42,36 @@ QString TRegistry::where() const {
 
 bool TRegistry::OpenKey(const QString& key, bool canCreate) {
     const QString path = resolve(key);
-    QString opened = path;
     if (path.isEmpty()) {
         // The root itself is always there.
-    } else if (canCreate) {
-        // A hive that cannot be read or parsed is reported; a key that cannot
-        // be made (the settings folder is not writable) is only not opened,
-        // as the platform answers.
-        const Hive current = file_.read();
-        if (const Key* k = current.findKey(path)) {
-            opened = k->path;
-        } else if (!current.keyExists(path)) {
+        current_.clear();
+        open_ = true;
+        return true;
+    }
+    QString opened = path;
+    // A hive file that is there but cannot be read is a key that cannot be
+    // opened, as the platform answers for a key it may not read; one that
+    // cannot be parsed is reported.
+    std::shared_ptr<const Hive> current;
+    try {
+        current = file_.load();
+    } catch (const EHiveUnreadable&) {
+        return false;
+    }
+    if (canCreate) {
+        // Opening for creation asks for write access, so a hive that cannot
+        // be written opens nothing, whether or not the key is already there.
+        if (const Key* k = current->findKey(path)) {
+            if (!file_.writable()) return false;
+            opened = k->path();
+        } else {
             try {
                 file_.update([&](Hive& hive) {
                     if (const Key* found = hive.findKey(path)) {
-                        opened = found->path;
+                        opened = found->path();
                         return false;
                     }
-                    if (hive.keyExists(path)) return false;
-                    opened = hive.ensureKey(path).path;
+                    opened = hive.ensureKey(path).path();
                     return true;
                 });
             } catch (const ERegistryException&) {
@@ -68,16 +79,21 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate) {
             }
         }
     } else {
-        const Hive hive = file_.read();
-        if (!hive.keyExists(path)) return false;
-        if (const Key* k = hive.findKey(path)) opened = k->path;
+        if (!current->keyExists(path)) return false;
+        if (const Key* k = current->findKey(path)) opened = k->path();
     }
     current_ = opened;
     open_ = true;
     return true;
 }
 
-bool TRegistry::KeyExists(const QString& key) const { return file_.read().keyExists(resolve(key)); }
+bool TRegistry::KeyExists(const QString& key) const {
+    try {
+        return file_.load()->keyExists(resolve(key));
+    } catch (const EHiveUnreadable&) {
+        return false;
+    }
+}
 
 void TRegistry::CloseKey() {
     current_.clear();
@@ -87,23 +103,22 @@ void TRegistry::CloseKey() {
 const Value* TRegistry::lookup(const Hive& hive, const QString& name) const {
     if (!open_) return nullptr;
     const Key* key = hive.findKey(current_);
-    return key == nullptr ? nullptr : Hive::findValue(*key, name);
+    return key == nullptr ? nullptr : key->findValue(name);
 }
 
 bool TRegistry::ValueExists(const QString& name) const {
-    const Hive hive = file_.read();
-    return lookup(hive, name) != nullptr;
+    return lookup(*file_.load(), name) != nullptr;
 }
 
 std::uint32_t TRegistry::GetDataType(const QString& name) const {
-    const Hive hive = file_.read();
-    const Value* v = lookup(hive, name);
+    const auto hive = file_.load();
+    const Value* v = lookup(*hive, name);
     return v == nullptr ? static_cast<std::uint32_t>(ValueType::None) : v->type;
 }
 
 QString TRegistry::ReadString(const QString& name) const {
-    const Hive hive = file_.read();
-    const Value* v = lookup(hive, name);
+    const auto hive = file_.load();
+    const Value* v = lookup(*hive, name);
     if (v == nullptr) return {};
     const bool isString = v->type == static_cast<std::uint32_t>(ValueType::String) ||
                           v->type == static_cast<std::uint32_t>(ValueType::ExpandString);
@@ -117,8 +132,8 @@ QString TRegistry::ReadString(const QString& name) const {
 }
 
 std::int32_t TRegistry::ReadInteger(const QString& name) const {
-    const Hive hive = file_.read();
-    const Value* v = lookup(hive, name);
+    const auto hive = file_.load();
+    const Value* v = lookup(*hive, name);
     if (v == nullptr) {
         throw ERegistryException(
             QStringLiteral("No se encontró el valor \"%1\" del registro (clave %2)").arg(name, where()));
@@ -141,22 +156,22 @@ void TRegistry::write(Value value) {
     const QString path = current_;
     file_.update([&](Hive& hive) {
         // A key removed by someone else since it was opened comes back.
-        Hive::setValue(hive.ensureKey(path), std::move(value));
+        hive.ensureKey(path).setValue(std::move(value));
         return true;
     });
 }
 
 void TRegistry::WriteString(const QString& name, const QString& value) {
-    write(Value{name, static_cast<std::uint32_t>(ValueType::String), Form::Text, value, 0, {}});
+    write(Value{name, static_cast<std::uint32_t>(ValueType::String), Form::Text, value, 0, {}, {}});
 }
 
 void TRegistry::WriteExpandString(const QString& name, const QString& value) {
-    write(Value{name, static_cast<std::uint32_t>(ValueType::ExpandString), Form::Text, value, 0, {}});
+    write(Value{name, static_cast<std::uint32_t>(ValueType::ExpandString), Form::Text, value, 0, {}, {}});
 }
 
 void TRegistry::WriteInteger(const QString& name, std::int32_t value) {
     write(Value{name, static_cast<std::uint32_t>(ValueType::DWord), Form::DWord, {},
-                static_cast<std::uint32_t>(value), {}});
+                static_cast<std::uint32_t>(value), {}, {}});
 }
 
 }  // namespace reg

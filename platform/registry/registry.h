@@ -5,7 +5,8 @@
 // refused. A key is named by its path with "\" between components; a path
 // that starts with "\" (or any path while no key is open) counts from the
 // root, any other path from the open key. Key paths and value names compare
-// without regard to letter case. Every call reads the file afresh, and every
+// without regard to letter case. Every call reads the file afresh (parsing
+// it again only when its text changed), reading takes no lock, and every
 // write goes through HiveFile::update, so two running programs never lose
 // each other's values.
 //
@@ -59,17 +60,21 @@ public:
     QString HivePath() const { return file_.path(); }
 
     // Opens the key; with canCreate, the key and its missing parents are
-    // created first. False when the key does not exist and canCreate is
-    // false, or when it has to be created and the hive file cannot be
-    // written. Throws ERegistryException when the hive file cannot be read or
-    // parsed.
+    // created first. Opening with canCreate asks for write access, as the
+    // platform's full access does. False when the key does not exist and
+    // canCreate is false, when the hive file is there but cannot be read, and
+    // with canCreate when the hive file cannot be written (whether or not
+    // the key is there). Throws ERegistryException when the hive file cannot
+    // be parsed.
     bool OpenKey(const QString& key, bool canCreate);
-    // Whether the key exists; creates nothing. Throws as OpenKey.
+    // Whether the key exists; creates nothing. False when the hive file
+    // cannot be read; throws ERegistryException when it cannot be parsed.
     bool KeyExists(const QString& key) const;
     // Forgets the open key; reads and writes then fail or give defaults.
     void CloseKey();
 
-    // Whether the open key holds the value. Throws as OpenKey.
+    // Whether the open key holds the value. Throws ERegistryException when
+    // the hive file cannot be read or parsed (also for the readers below).
     bool ValueExists(const QString& name) const;
     // The value's data type (ValueType numbering); ValueType::None when absent.
     std::uint32_t GetDataType(const QString& name) const;

@@ -12,4 +12,12 @@ public:
     using rtl::Exception::Exception;
 };
 
+// The hive file is there but cannot be read at all (no permission, not a
+// regular file, an I/O error), as opposed to read and found damaged. The
+// registry then answers as for a key it cannot open.
+class EHiveUnreadable : public ERegistryException {
+public:
+    using ERegistryException::ERegistryException;
+};
+
 }  // namespace reg

@@ -3,6 +3,7 @@
 #include "config/InifilesX.h"
 #include "platform/process/process_info.h"
 #include "platform/registry/registry.h"
+#include "tests/platform/registry/settings_faults.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ protected:
     static QStringList storedKeys() {
         const reg::Hive hive = reg::HiveFile(reg::userHivePath()).read();
         QStringList out;
-        for (const reg::Key& k : hive.keys()) out << k.path;
+        for (const reg::Key& k : hive.keys()) out << k.path();
         return out;
     }
     static void put(const QString& key, const std::function<void(reg::TRegistry&)>& write) {
@@ -264,6 +265,97 @@ TEST_F(VersionTest, CorruptHiveIsReportedAndKept) {
     get_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), i);
     EXPECT_EQ(i, 0);
     EXPECT_EQ(hiveBytes(), corrupt);
+}
+
+TEST_F(VersionTest, HandWrittenSettingsAreReadAndKept) {
+    // As a person writes it: single backslashes, a Windows path, comments.
+    QDir().mkpath(dir_.path() + QStringLiteral("/vexalon"));
+    {
+        QFile f(hivePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("VEXALON REGISTRY Version 1\n"
+                "; acceso por ADO, sin validar volumen\n"
+                "[Software\\Vexalon\\Abc]\n"
+                "\"DBD\"=\"ADO\"\n"
+                "\"NO_VALIDO_VOL\"=dword:00000001\n"
+                "\"Dir\"=\"C:\\temp\"\n");
+    }
+    EXPECT_EQ(doy_acceso_a_datos(), QStringLiteral("ADO"));
+    std::int32_t i = 0;
+    get_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), i);
+    EXPECT_EQ(i, 1);
+    QString dir;
+    get_key_value_CURRENT_USER(QStringLiteral("Dir"), dir);
+    EXPECT_EQ(dir, QStringLiteral("C:\\temp"));
+
+    set_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), 0);
+    EXPECT_EQ(hiveBytes(), QByteArrayLiteral("VEXALON REGISTRY Version 1\n"
+                                             "; acceso por ADO, sin validar volumen\n"
+                                             "[Software\\\\Vexalon\\\\Abc]\n"
+                                             "\"DBD\"=\"ADO\"\n"
+                                             "\"NO_VALIDO_VOL\"=dword:00000000\n"
+                                             "\"Dir\"=\"C:\\\\temp\"\n"));
+}
+
+TEST_F(VersionTest, UnwritableFolderIsSkippedSilentlyWhetherOrNotTheKeyExists) {
+    int shown = 0;
+    for (const bool keyExists : {false, true}) {
+        for (const auto how : {vextest::Unwritable::LockIsAFolder, vextest::Unwritable::ImmutableFolder,
+                               vextest::Unwritable::ReadOnlyFolder}) {
+            SCOPED_TRACE(std::string(vextest::nameOf(how)) + (keyExists ? ", key exists" : ", no key"));
+            QFile::remove(hivePath());
+            put(QStringLiteral("Software\\Vexalon\\Otro"), [](reg::TRegistry& r) { r.WriteInteger(QStringLiteral("DESA"), 1); });
+            if (keyExists) {
+                put(QStringLiteral("Software\\Vexalon\\Abc"),
+                    [](reg::TRegistry& r) { r.WriteInteger(QStringLiteral("NO_VALIDO_VOL"), 1); });
+            }
+            const QByteArray before = hiveBytes();
+            const vextest::UnwritableFolder fault(hivePath(), how);
+            if (!fault.applied()) continue;
+            ++shown;
+            // Start-up: no "DBD" yet, so the default is stored, or would be.
+            QString dbd;
+            EXPECT_NO_THROW(dbd = doy_acceso_a_datos());
+            EXPECT_EQ(dbd, QStringLiteral("FDC"));
+            EXPECT_NO_THROW(set_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), 0));
+            EXPECT_NO_THROW(set_key_value_CURRENT_USER(QStringLiteral("texto"), QStringLiteral("x")));
+            std::int32_t i = 99;
+            get_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), i);
+            EXPECT_EQ(i, keyExists ? 1 : 0);
+            EXPECT_EQ(hiveBytes(), before);
+        }
+    }
+    EXPECT_GE(shown, 2);
+}
+
+TEST_F(VersionTest, UnreadableSettingsGiveEmptyTextAndZero) {
+    for (const auto how : {vextest::Unreadable::FolderInItsPlace, vextest::Unreadable::Fifo,
+                           vextest::Unreadable::NoPermission}) {
+        SCOPED_TRACE(vextest::nameOf(how));
+        put(QStringLiteral("Software\\Vexalon\\Abc"), [](reg::TRegistry& r) {
+            r.WriteString(QStringLiteral("DBD"), QStringLiteral("ADO"));
+            r.WriteInteger(QStringLiteral("NO_VALIDO_VOL"), 1);
+        });
+        if (!vextest::makeUnreadable(hivePath(), how)) continue;  // root passes permission bits
+        struct stat before{};
+        ASSERT_EQ(::lstat(QFile::encodeName(hivePath()).constData(), &before), 0);
+        QString s = QStringLiteral("x");
+        EXPECT_NO_THROW(get_key_value_CURRENT_USER(QStringLiteral("DBD"), s));
+        EXPECT_EQ(s, QString());
+        std::int32_t i = 99;
+        get_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), i);
+        EXPECT_EQ(i, 0);
+        QString dbd;
+        EXPECT_NO_THROW(dbd = doy_acceso_a_datos());
+        EXPECT_EQ(dbd, QStringLiteral("FDC"));
+        EXPECT_NO_THROW(set_key_value_CURRENT_USER(QStringLiteral("NO_VALIDO_VOL"), 0));
+        struct stat after{};
+        ASSERT_EQ(::lstat(QFile::encodeName(hivePath()).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "the unreadable file was replaced";
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        QDir(hivePath()).removeRecursively();
+        QFile::remove(hivePath());
+    }
 }
 
 // get_ini and the program's default INI file.

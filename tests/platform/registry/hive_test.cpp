@@ -25,12 +25,13 @@ TEST(Hive, ParsesEveryValueFormWithItsType) {
 "Wide"=hex(2):41,00,42,00,00,00
 "Quad"=hex(b):01,02,03,04,05,06,07,08
 "Esc"="a\"b\\c\n\x00e9"
+"Lines"=hex(1):61,00,0a,00,00,00,62,00,00,00
 @="default"
 )",
                                QStringLiteral("/x/registry.reg"));
     const reg::Key* k = h.findKey(QStringLiteral("software\\VEXALON\\ABC"));
     ASSERT_NE(k, nullptr);
-    EXPECT_EQ(k->path, QStringLiteral("Software\\Vexalon\\abc"));
+    EXPECT_EQ(k->path(), QStringLiteral("Software\\Vexalon\\abc"));
 
     struct Case {
         const char* name;
@@ -48,7 +49,9 @@ TEST(Hive, ParsesEveryValueFormWithItsType) {
         {"Blob", 3, Form::Bytes, {}, 0, QByteArray("\x01\xff\x02", 3)},
         {"Wide", 2, Form::Text, QStringLiteral("AB"), 0, {}},
         {"Quad", 11, Form::Bytes, {}, 0, QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
-        {"Esc", 1, Form::Text, QStringLiteral("a\"b\\c\n\u00e9"), 0, {}},
+        // Only \\ and \" are escapes; control characters come as hex(1).
+        {"Esc", 1, Form::Text, QStringLiteral("a\"b\\c\\n\\x00e9"), 0, {}},
+        {"Lines", 1, Form::Text, QStringLiteral("a\n\0b"), 0, {}},
         {"", 1, Form::Text, QStringLiteral("default"), 0, {}},
     };
     for (const Case& c : cases) {
@@ -66,29 +69,31 @@ TEST(Hive, ParsesEveryValueFormWithItsType) {
 TEST(Hive, SerializedFormParsesBackToTheSameHive) {
     Hive h;
     reg::Key& k = h.ensureKey(QStringLiteral("Software\\Vexalon\\Ab]c"));
-    Hive::setValue(k, {QStringLiteral("Quote\"Back\\"), 1, Form::Text,
-                       QStringLiteral("C:\\html\\ \"x\"\t\r\n\u0001 ñandú"), 0, {}});
-    Hive::setValue(k, {QStringLiteral("Exp"), 2, Form::Text, QStringLiteral("%WINDIR%"), 0, {}});
-    Hive::setValue(k, {QStringLiteral("D"), 4, Form::DWord, {}, 0x80000000u, {}});
-    Hive::setValue(k, {QStringLiteral("B"), 3, Form::Bytes, {}, 0, QByteArray("\0\x7f", 2)});
-    Hive::setValue(k, {QStringLiteral("Multi"), 7, Form::Text, QStringLiteral("a"), 0, {}});
-    Hive::setValue(k, {QString(), 1, Form::Text, QStringLiteral("def"), 0, {}});
+    const auto textValue = [](const char* name, std::uint32_t type, const QString& t) {
+        return reg::Value{QString::fromUtf8(name), type, Form::Text, t, 0, {}, {}};
+    };
+    k.setValue(textValue("Quote\"Back\\", 1, QStringLiteral("C:\\html\\ \"x\"\t\r\n\u0001 ñandú\\")));
+    k.setValue(textValue("Tail\"", 1, QStringLiteral("ends in a quote\"")));
+    k.setValue(textValue("Nul", 1, QString(QChar(u'\0')) + u'a' + QChar(u'\0')));
+    k.setValue(textValue("Lone", 1, QString(QChar(0xD800)) + u'x'));  // UTF-8 cannot carry it
+    k.setValue(textValue("Exp", 2, QStringLiteral("%WINDIR%\\")));
+    k.setValue(textValue("ExpLines", 2, QStringLiteral("a\nb")));
+    k.setValue({QStringLiteral("D"), 4, Form::DWord, {}, 0x80000000u, {}, {}});
+    k.setValue({QStringLiteral("B"), 3, Form::Bytes, {}, 0, QByteArray("\0\x7f", 2), {}});
+    k.setValue(textValue("Multi", 7, QStringLiteral("a")));
+    k.setValue(textValue("", 1, QStringLiteral("def")));
 
     const QByteArray text = h.serialize();
     const Hive back = Hive::parse(text, QStringLiteral("mem"));
     EXPECT_EQ(back.serialize(), text);
     ASSERT_EQ(back.keys().size(), 3u);  // Software, Software\Vexalon, and the key
     const reg::Key& bk = back.keys().back();
-    EXPECT_EQ(bk.path, k.path);
-    ASSERT_EQ(bk.values.size(), k.values.size());
-    for (std::size_t i = 0; i < k.values.size(); ++i) {
-        SCOPED_TRACE(k.values[i].name.toStdString());
-        EXPECT_EQ(bk.values[i].name, k.values[i].name);
-        EXPECT_EQ(bk.values[i].type, k.values[i].type);
-        EXPECT_EQ(bk.values[i].form, k.values[i].form);
-        EXPECT_EQ(bk.values[i].text, k.values[i].text);
-        EXPECT_EQ(bk.values[i].dword, k.values[i].dword);
-        EXPECT_EQ(bk.values[i].bytes, k.values[i].bytes);
+    EXPECT_EQ(bk.path(), k.path());
+    ASSERT_EQ(bk.values().size(), k.values().size());
+    for (std::size_t i = 0; i < k.values().size(); ++i) {
+        SCOPED_TRACE(k.values()[i].name.toStdString());
+        EXPECT_EQ(bk.values()[i].name, k.values()[i].name);
+        EXPECT_TRUE(reg::sameData(bk.values()[i], k.values()[i]));
     }
 }
 
@@ -96,12 +101,12 @@ TEST(Hive, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
     Hive h;
     h.ensureKey(QStringLiteral("Software\\Vexalon"));
     reg::Key& k = h.ensureKey(QStringLiteral("SOFTWARE\\vexalon\\Abc"));
-    EXPECT_EQ(k.path, QStringLiteral("Software\\Vexalon\\Abc"));
-    Hive::setValue(k, {QStringLiteral("Valor"), 1, Form::Text, QStringLiteral("1"), 0, {}});
-    Hive::setValue(k, {QStringLiteral("VALOR"), 4, Form::DWord, {}, 2, {}});
-    ASSERT_EQ(k.values.size(), 1u);
-    EXPECT_EQ(k.values[0].name, QStringLiteral("Valor"));
-    EXPECT_EQ(k.values[0].form, Form::DWord);
+    EXPECT_EQ(k.path(), QStringLiteral("Software\\Vexalon\\Abc"));
+    k.setValue({QStringLiteral("Valor"), 1, Form::Text, QStringLiteral("1"), 0, {}, {}});
+    k.setValue({QStringLiteral("VALOR"), 4, Form::DWord, {}, 2, {}, {}});
+    ASSERT_EQ(k.values().size(), 1u);
+    EXPECT_EQ(k.values()[0].name, QStringLiteral("Valor"));
+    EXPECT_EQ(k.values()[0].form, Form::DWord);
 
     EXPECT_TRUE(h.keyExists(QStringLiteral("software")));
     EXPECT_TRUE(h.keyExists(QStringLiteral("software\\vexalon\\abc")));
@@ -113,6 +118,148 @@ TEST(Hive, ParentOfAListedKeyExists) {
     const Hive h = Hive::parse(header() + "[A\\\\B\\\\C]\n\"v\"=\"1\"\n", QStringLiteral("mem"));
     EXPECT_TRUE(h.keyExists(QStringLiteral("a\\b")));
     EXPECT_EQ(h.findKey(QStringLiteral("A\\B")) != nullptr, true);  // parents are made while parsing
+}
+
+TEST(Hive, KeyNamesReadAsAPersonWritesThem) {
+    // Every backslash in a header separates components, doubled or not.
+    const char* headers[] = {
+        R"([Software\Vexalon\importaguias])",
+        R"([Software\\Vexalon\\importaguias])",
+        R"([Software\Vexalon\\importaguias] 1700000000)",
+        R"([\Software\Vexalon\importaguias\])",
+        R"(  [SOFTWARE\vexalon\IMPORTAGUIAS]  )",
+    };
+    for (const char* h : headers) {
+        SCOPED_TRACE(h);
+        const Hive hive = Hive::parse(header() + h + "\n\"DBD\"=\"ADO\"\n\"NO_VALIDO_VOL\"=dword:1\n",
+                                      QStringLiteral("mem"));
+        const reg::Key* k = hive.findKey(QStringLiteral("Software\\Vexalon\\importaguias"));
+        ASSERT_NE(k, nullptr);
+        ASSERT_NE(k->findValue(QStringLiteral("DBD")), nullptr);
+        EXPECT_EQ(k->findValue(QStringLiteral("DBD"))->text, QStringLiteral("ADO"));
+        ASSERT_NE(k->findValue(QStringLiteral("NO_VALIDO_VOL")), nullptr);
+        EXPECT_EQ(k->findValue(QStringLiteral("NO_VALIDO_VOL"))->dword, 1u);
+        EXPECT_EQ(hive.keys().size(), 3u);
+    }
+    // "\]" is a bracket inside a name; the header ends at the last "]".
+    const Hive h = Hive::parse(header() + R"([A\\B\]c\])" + "\n", QStringLiteral("mem"));
+    EXPECT_NE(h.findKey(QStringLiteral("A\\B]c")), nullptr);
+}
+
+TEST(Hive, TextsKeepTheBackslashesAPersonWrote) {
+    struct Case {
+        const char* line;
+        const char* text;
+    };
+    const Case cases[] = {
+        {R"("x"="C:\temp")", R"(C:\temp)"},
+        {R"("x"="C:\\temp")", R"(C:\temp)"},
+        {R"("x"="C:\html\")", R"(C:\html\)"},
+        {R"("x"="C:\\html\\")", R"(C:\html\)"},
+        {R"("x"="\\server\share\n\0\x41")", R"(\server\share\n\0\x41)"},
+        {R"("x"="say "hi"")", R"(say "hi")"},
+        {R"("x"="say \"hi\"")", R"(say "hi")"},
+        {R"("x"=str(2):"%WINDIR%\temp\")", R"(%WINDIR%\temp\)"},
+        {R"("x"="")", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Hive h = Hive::parse(header() + "[A]\n" + c.line + "\n", QStringLiteral("mem"));
+        const reg::Value* v = h.findKey(QStringLiteral("A"))->findValue(QStringLiteral("x"));
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->text, QString::fromUtf8(c.text));
+        // Written back and read again, the text is the same.
+        const Hive back = Hive::parse(h.serialize(), QStringLiteral("mem"));
+        EXPECT_EQ(back.findKey(QStringLiteral("A"))->findValue(QStringLiteral("x"))->text, v->text);
+    }
+}
+
+TEST(Hive, SectionsNamingOneKeyAreOneKey) {
+    // A hand-written section and one a program added beside it.
+    const Hive h = Hive::parse(header() + R"(
+[Software\Vexalon\importaguias]
+"DBD"="ADO"
+"NO_VALIDO_VOL"=dword:1
+
+[Software\\Vexalon\\IMPORTAGUIAS]
+"dbd"="ADO"
+"DESA"=dword:0
+)",
+                               QStringLiteral("mem"));
+    const reg::Key* k = h.findKey(QStringLiteral("software\\vexalon\\importaguias"));
+    ASSERT_NE(k, nullptr);
+    EXPECT_EQ(k->path(), QStringLiteral("Software\\Vexalon\\importaguias"));
+    ASSERT_EQ(k->values().size(), 3u);
+    EXPECT_EQ(k->values()[0].name, QStringLiteral("DBD"));
+    EXPECT_EQ(k->values()[2].name, QStringLiteral("DESA"));
+    const QByteArray out = h.serialize();
+    EXPECT_EQ(out.count("[Software\\\\Vexalon\\\\importaguias]"), 1) << out.constData();
+    EXPECT_EQ(out.count("DBD"), 1) << out.constData();
+}
+
+TEST(Hive, RewriteKeepsCommentsAndTimesWhereTheyWere) {
+    const QByteArray file = header() + R"(; my settings, by hand
+# second note
+
+[Software\Vexalon\importaguias] 1700000000
+#time=1d9a8b7c6d5e4f3
+"DBD"="ADO"
+; volumes are not checked here
+"NO_VALIDO_VOL"=dword:00000001
+
+;; the old program's key
+[Software\\Vexalon\\TALVEN]
+"DBD"="FDC"
+; end
+)";
+    Hive h = Hive::parse(file, QStringLiteral("mem"));
+    // Written back unchanged but for the key name's spelling.
+    EXPECT_EQ(h.serialize().toStdString(),
+              QString::fromUtf8(file).replace(QStringLiteral(R"([Software\Vexalon\importaguias])"),
+                                              QStringLiteral(R"([Software\\Vexalon\\importaguias])"))
+                  .toStdString());
+
+    Hive::setValue(*h.findKey(QStringLiteral("Software\\Vexalon\\importaguias")),
+                   {QStringLiteral("no_valido_vol"), 4, Form::DWord, {}, 0, {}, {}});
+    Hive::setValue(h.ensureKey(QStringLiteral("Software\\Vexalon\\nuevo")),
+                   {QStringLiteral("DBD"), 1, Form::Text, QStringLiteral("FDC"), 0, {}, {}});
+    EXPECT_EQ(h.serialize().toStdString(), (header() + R"(; my settings, by hand
+# second note
+
+[Software\\Vexalon\\importaguias] 1700000000
+#time=1d9a8b7c6d5e4f3
+"DBD"="ADO"
+; volumes are not checked here
+"NO_VALIDO_VOL"=dword:00000000
+
+;; the old program's key
+[Software\\Vexalon\\TALVEN]
+"DBD"="FDC"
+
+[Software\\Vexalon\\nuevo]
+"DBD"="FDC"
+; end
+)").toStdString());
+}
+
+TEST(Hive, ManyKeysAreFoundAndKeepTheirOrder) {
+    const int kKeys = 20000;
+    QByteArray file = header();
+    for (int i = 0; i < kKeys; ++i) {
+        file += QStringLiteral("\n[Software\\\\Vexalon\\\\p%1]\n\"DBD\"=\"%1\"\n").arg(i).toUtf8();
+    }
+    file += "\n[Software\\\\Vexalon\\\\muchos]\n";
+    for (int i = 0; i < kKeys; ++i) file += QStringLiteral("\"v%1\"=dword:%2\n").arg(i).arg(i, 8, 16, QChar(u'0')).toUtf8();
+    const Hive h = Hive::parse(file, QStringLiteral("mem"));
+    EXPECT_EQ(h.serialize(), file);
+    ASSERT_EQ(h.keys().size(), static_cast<std::size_t>(kKeys + 3));
+    for (int i = 0; i < kKeys; i += 997) {
+        const reg::Key* k = h.findKey(QStringLiteral("SOFTWARE\\VEXALON\\P%1").arg(i));
+        ASSERT_NE(k, nullptr) << i;
+        EXPECT_EQ(k->findValue(QStringLiteral("dbd"))->text, QString::number(i));
+        EXPECT_EQ(h.findKey(QStringLiteral("Software\\Vexalon\\muchos"))->findValue(QStringLiteral("V%1").arg(i))->dword,
+                  static_cast<std::uint32_t>(i));
+    }
 }
 
 TEST(Hive, EmptyTextIsAnEmptyHive) {
@@ -140,9 +287,14 @@ TEST(Hive, TextThatIsNotAHiveIsRefusedNamingFileAndLine) {
         {"dword too long", header() + "[A]\n\"a\"=dword:123456789\n", 3},
         {"bad hex byte", header() + "[A]\n\"a\"=hex:0g\n", 3},
         {"text after value", header() + "[A]\n\"a\"=\"b\" c\n", 3},
-        {"bad escape", header() + "[A]\n\"a\"=\"\\x12\"\n", 3},
         {"stray line", header() + "[A]\nhello\n", 3},
-        {"invalid UTF-8", header() + "[A]\n\"a\"=\"\xff\"\n", 1},
+        {"invalid UTF-8 in a value", header() + "[A]\n\"a\"=\"b\"\n\"c\"=\"\xf1\"\n", 4},
+        {"invalid UTF-8 in a comment", header() + "[A]\n; a\xff\n", 3},
+        {"invalid UTF-8 after a hex list", header() + "[A]\n\"a\"=hex:01,\\\n 02\n;\xff\n", 5},
+        {"control character in a key name", header() + "[A\x01]\n", 2},
+        {"control character in a value name", header() + "[A]\n\"a\tb\"=\"c\"\n", 3},
+        {"value named twice with other data", header() + "[A]\n\"a\"=\"1\"\n\"A\"=\"2\"\n", 4},
+        {"value named twice across sections", header() + "[A]\n\"a\"=\"1\"\n[a]\n\"a\"=dword:1\n", 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

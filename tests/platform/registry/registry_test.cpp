@@ -1,12 +1,16 @@
 #include "platform/registry/registry.h"
 
+#include "tests/platform/registry/settings_faults.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <cstdlib>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 namespace {
@@ -178,12 +182,14 @@ TEST_F(RegistryTest, FileKeepsWhatOthersWroteMeanwhile) {
 }
 
 TEST_F(RegistryTest, HandEditedFileIsRead) {
-    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\r\n[Software\\\\Vexalon\\\\abc]\r\n"
-                                "\"DBD\"=\"ADO\"\r\n\"DESA\"=dword:1\r\n"));
+    // Written on Windows, with single backslashes.
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\r\n[Software\\Vexalon\\abc]\r\n"
+                                "\"DBD\"=\"ADO\"\r\n\"DESA\"=dword:1\r\n\"Dir\"=\"C:\\temp\\\"\r\n"));
     TRegistry r;
     ASSERT_TRUE(r.OpenKey(kKey, false));
     EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("ADO"));
     EXPECT_EQ(r.ReadInteger(QStringLiteral("DESA")), 1);
+    EXPECT_EQ(r.ReadString(QStringLiteral("Dir")), QStringLiteral("C:\\temp\\"));
 }
 
 TEST_F(RegistryTest, CorruptHiveRaisesNamingItAndIsNeverOverwritten) {
@@ -215,6 +221,163 @@ TEST_F(RegistryTest, CorruptHiveRaisesNamingItAndIsNeverOverwritten) {
         }
         EXPECT_EQ(hiveBytes(), corrupt);
     }
+}
+
+TEST_F(RegistryTest, WaitingForTheLockEndsWithAClearError) {
+    TRegistry().OpenKey(kKey, true);
+    const QByteArray before = hiveBytes();
+    // Another program holds the lock and does not let go.
+    const int holder = ::open(QFile::encodeName(hivePath() + QStringLiteral(".lock")).constData(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const reg::HiveFile file(hivePath(), std::chrono::milliseconds(200));
+    try {
+        file.update([](reg::Hive& h) {
+            h.ensureKey(QStringLiteral("Otra"));
+            return true;
+        });
+        ADD_FAILURE() << "no exception";
+    } catch (const ERegistryException& e) {
+        EXPECT_TRUE(e.message().contains(hivePath() + QStringLiteral(".lock"))) << e.what();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("otro programa"))) << e.what();
+    }
+    // Reading needs no lock.
+    EXPECT_TRUE(TRegistry().KeyExists(kKey));
+    ::close(holder);
+    EXPECT_EQ(hiveBytes(), before);
+}
+
+TEST_F(RegistryTest, UnreadableHiveOpensNoKeyAndStaysAsItIs) {
+    for (const auto how : {vextest::Unreadable::FolderInItsPlace, vextest::Unreadable::Fifo,
+                           vextest::Unreadable::NoPermission}) {
+        SCOPED_TRACE(vextest::nameOf(how));
+        TRegistry().OpenKey(kKey, true);
+        if (!vextest::makeUnreadable(hivePath(), how)) continue;  // root passes permission bits
+        struct stat before{};
+        ASSERT_EQ(::lstat(QFile::encodeName(hivePath()).constData(), &before), 0);
+        TRegistry r;
+        EXPECT_FALSE(r.KeyExists(kKey));
+        EXPECT_FALSE(r.OpenKey(kKey, false));
+        EXPECT_FALSE(r.OpenKey(kKey, true));
+        EXPECT_FALSE(r.OpenKey(QStringLiteral("Software\\Nueva"), true));
+        struct stat after{};
+        ASSERT_EQ(::lstat(QFile::encodeName(hivePath()).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        // The file itself can be read and written again.
+        QDir(hivePath()).removeRecursively();
+        QFile::remove(hivePath());
+    }
+}
+
+TEST_F(RegistryTest, UnwritableFolderOpensNoKeyForWritingWhetherOrNotItExists) {
+    TRegistry w;
+    ASSERT_TRUE(w.OpenKey(kKey, true));
+    w.WriteString(QStringLiteral("DBD"), QStringLiteral("ADO"));
+    const QByteArray before = hiveBytes();
+    int shown = 0;
+    for (const auto how : {vextest::Unwritable::LockIsAFolder, vextest::Unwritable::ImmutableFolder,
+                           vextest::Unwritable::ReadOnlyFolder}) {
+        SCOPED_TRACE(vextest::nameOf(how));
+        const vextest::UnwritableFolder fault(hivePath(), how);
+        if (!fault.applied()) continue;
+        ++shown;
+        EXPECT_FALSE(TRegistry().OpenKey(kKey, true)) << "existing key";
+        EXPECT_FALSE(TRegistry().OpenKey(QStringLiteral("Software\\Vexalon\\otro"), true)) << "new key";
+        // Reading still works, without the lock.
+        TRegistry r;
+        ASSERT_TRUE(r.OpenKey(kKey, false));
+        EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("ADO"));
+        EXPECT_EQ(hiveBytes(), before);
+    }
+    EXPECT_GE(shown, 1);
+}
+
+TEST_F(RegistryTest, TemporaryFilesOfAKilledWriterAreRemovedByTheNextWrite) {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey(kKey, true));
+    const QString folder = dir_.path() + QStringLiteral("/vexalon/");
+    // What a writer leaves when it dies between creating and renaming.
+    for (const char* name : {"registry.reg.tmp-a1B2c3", "registry.reg.tmp-ZZZZZZ"}) {
+        QFile f(folder + QString::fromUtf8(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("VEXALON REGISTRY Version 1\n[A]\n");
+    }
+    // A person's own files beside it stay.
+    const QStringList own = {QStringLiteral("registry.reg.backup"), QStringLiteral("registry.reg.tmp-copia1.txt"),
+                             QStringLiteral("otro.reg.tmp-a1B2c3")};
+    for (const QString& name : own) {
+        QFile f(folder + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    r.WriteInteger(QStringLiteral("X"), 1);
+    QStringList expected = own;
+    expected << QStringLiteral("registry.reg") << QStringLiteral("registry.reg.lock");
+    expected.sort();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name), expected);
+}
+
+TEST_F(RegistryTest, HiveThatIsASymbolicLinkIsWrittenThroughToItsTarget) {
+    struct Case {
+        const char* what;
+        QString link;  // what the link says
+        QString target;
+        bool targetExists;
+    };
+    const QString real = dir_.path() + QStringLiteral("/real");
+    const Case cases[] = {
+        {"relative link", QStringLiteral("../real/mine.reg"), real + QStringLiteral("/mine.reg"), true},
+        {"absolute link, target missing", real + QStringLiteral("/new.reg"), real + QStringLiteral("/new.reg"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(real).removeRecursively();
+        QFile::remove(hivePath());
+        ASSERT_TRUE(QDir().mkpath(real));
+        QDir().mkpath(dir_.path() + QStringLiteral("/vexalon"));
+        if (c.targetExists) {
+            QFile f(c.target);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("VEXALON REGISTRY Version 1\n[Software\\Vexalon\\abc]\n\"DBD\"=\"ADO\"\n");
+        }
+        ASSERT_EQ(::symlink(QFile::encodeName(c.link).constData(), QFile::encodeName(hivePath()).constData()), 0);
+
+        TRegistry r;
+        ASSERT_TRUE(r.OpenKey(kKey, true));
+        r.WriteInteger(QStringLiteral("NO_VALIDO_VOL"), 1);
+
+        EXPECT_EQ(QFileInfo(hivePath()).symLinkTarget(), c.target);
+        EXPECT_EQ(QFile::symLinkTarget(hivePath()), c.target);
+        TRegistry back;
+        ASSERT_TRUE(back.OpenKey(kKey, false));
+        EXPECT_EQ(back.ReadInteger(QStringLiteral("NO_VALIDO_VOL")), 1);
+        EXPECT_EQ(back.ReadString(QStringLiteral("DBD")), c.targetExists ? QStringLiteral("ADO") : QString());
+        struct stat st{};
+        ASSERT_EQ(::lstat(QFile::encodeName(c.target).constData(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        // No temporary file left in either folder.
+        EXPECT_TRUE(QDir(real).entryList({QStringLiteral("*.tmp-*")}, QDir::Files).isEmpty());
+        EXPECT_TRUE(QDir(dir_.path() + QStringLiteral("/vexalon")).entryList({QStringLiteral("*.tmp-*")}, QDir::Files).isEmpty());
+    }
+}
+
+TEST_F(RegistryTest, ReadersSeeEveryChangeOfTheFile) {
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"ADO\"\n"));
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey(kKey, false));
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("ADO"));
+    // Rewritten in place, same size, within the same clock tick.
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"SQL\"\n"));
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("SQL"));
+    // Damaged, then mended: the damage is reported each time, not remembered after.
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"SQL\n"));
+    EXPECT_THROW(r.ReadString(QStringLiteral("DBD")), ERegistryException);
+    EXPECT_THROW(r.ReadString(QStringLiteral("DBD")), ERegistryException);
+    writeHive(QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n\"DBD\"=\"BDE\"\n"));
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QStringLiteral("BDE"));
+    QFile::remove(hivePath());
+    EXPECT_EQ(r.ReadString(QStringLiteral("DBD")), QString());
 }
 
 }  // namespace
