@@ -3,7 +3,7 @@
 # stand-in and, on the same file, with SheetJS in node; both pinned to one
 # core. Goal: at least 2.4 million cells/s and at least three times SheetJS.
 # Then reads the worst workbooks the size limits let through (written by
-# bench_spreadsheet_worst, about 500 MB in BUILD_DIR/bench-spreadsheet/worst),
+# bench_spreadsheet_worst, about 1.1 GB in BUILD_DIR/bench-spreadsheet/worst),
 # each in its own process. Goal: none peaks above 512 MiB.
 # usage: bench/spreadsheet/run.sh [BUILD_DIR] [ROWS]
 set -euo pipefail

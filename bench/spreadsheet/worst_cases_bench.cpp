@@ -2,7 +2,8 @@
 // through, each in a fresh process: millions of one-digit cells in an .xlsx,
 // an .xlsx of millions of empty shared strings and cells that use them, and
 // .xls files with every cell of a BIFF8 sheet in bottom-up rows beside
-// millions of empty shared strings. The files are written by this program
+// millions of empty shared strings, in order and with the stream's sectors
+// out of order, and .xlsx files of one enormous attribute or text. The files are written by this program
 // (once, into DIR). Goal: no case peaks above 512 MiB, whether the reader
 // takes the file or refuses it.
 //
@@ -17,6 +18,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -103,6 +105,32 @@ void emptySharedStrings(const std::string& path) {
     writeXlsx(path, rows, &items);
 }
 
+// Random lower-case letters (so that the part deflates as real text does,
+// far below the ratio the reader allows), `escapes` an _x0041_ in front.
+std::string letters(std::size_t size, bool escaped) {
+    std::mt19937 rng(3);
+    std::string s = escaped ? "_x0041_" : "";
+    while (s.size() < size) s += static_cast<char>('a' + rng() % 26);
+    return s;
+}
+
+// One cell whose start tag carries an attribute of `size` bytes.
+void hugeAttribute(const std::string& path, std::size_t size) {
+    writeXlsx(path, "<row r=\"1\"><c r=\"A1\" x=\"" + letters(size, false) + "\"><v>1</v></c></row>", nullptr);
+}
+
+// One shared string of `size` bytes, used by A1.
+void hugeSharedString(const std::string& path, std::size_t size) {
+    const std::string items = "<si><t>" + letters(size, true) + "</t></si>";
+    writeXlsx(path, "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>", &items);
+}
+
+// One inline text of `size` bytes in A1.
+void hugeInlineText(const std::string& path, std::size_t size) {
+    writeXlsx(path, "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + letters(size, true) + "</t></is></c></row>",
+              nullptr);
+}
+
 // ------------------------------------------------------------------- .xls
 
 void put16(std::string& s, std::uint16_t v) {
@@ -185,8 +213,9 @@ std::string biffStream(std::uint32_t emptyStrings, std::uint32_t rows, bool mulr
 }
 
 // A compound document (version 4, 4096-byte sectors) holding `stream` as its
-// Workbook: the allocation table, one directory sector, then the stream.
-void writeCompoundFile(const std::string& path, const std::string& stream) {
+// Workbook: the allocation table, one directory sector, then the stream, its
+// sectors in order or, `reversed`, last first.
+void writeCompoundFile(const std::string& path, const std::string& stream, bool reversed = false) {
     constexpr std::uint32_t kSector = 4096, kEnd = 0xFFFFFFFE, kFatSect = 0xFFFFFFFD, kFree = 0xFFFFFFFF;
     const auto streamSectors = static_cast<std::uint32_t>((stream.size() + kSector - 1) / kSector);
     std::uint32_t fatSectors = 1;
@@ -214,8 +243,11 @@ void writeCompoundFile(const std::string& path, const std::string& stream) {
     std::vector<std::uint32_t> fat(static_cast<std::size_t>(fatSectors) * 1024, kFree);
     for (std::uint32_t i = 0; i < fatSectors; ++i) fat[i] = kFatSect;
     fat[fatSectors] = kEnd;
+    // Logical sector i of the stream sits at position(i).
+    const std::uint32_t base = fatSectors + 1;
+    const auto position = [&](std::uint32_t i) { return reversed ? base + streamSectors - 1 - i : base + i; };
     for (std::uint32_t i = 0; i < streamSectors; ++i)
-        fat[fatSectors + 1 + i] = i + 1 < streamSectors ? fatSectors + 2 + i : kEnd;
+        fat[position(i)] = i + 1 < streamSectors ? position(i + 1) : kEnd;
     for (const std::uint32_t v : fat) put32(out, v);
     const auto entry = [&](const std::u16string& name, std::uint8_t type, std::uint32_t child, std::uint32_t start,
                            std::uint64_t size) {
@@ -235,11 +267,18 @@ void writeCompoundFile(const std::string& path, const std::string& stream) {
         out += e;
     };
     entry(u"Root Entry", 5, 1, kEnd, 0);
-    entry(u"Workbook", 2, kFree, fatSectors + 1, stream.size());
+    entry(u"Workbook", 2, kFree, position(0), stream.size());
     out.resize(static_cast<std::size_t>(kSector) * (fatSectors + 2), '\0');
+    std::string body = stream;
+    if (reversed) {
+        body.resize(static_cast<std::size_t>(streamSectors) * kSector, '\0');
+        for (std::uint32_t i = 0; i < streamSectors; ++i)
+            std::memcpy(&body[static_cast<std::size_t>(position(i) - base) * kSector], stream.data() + std::size_t{i} * kSector,
+                        std::min<std::size_t>(kSector, stream.size() - std::size_t{i} * kSector));
+    }
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr || std::fwrite(out.data(), 1, out.size(), f) != out.size() ||
-        std::fwrite(stream.data(), 1, stream.size(), f) != stream.size() || std::fclose(f) != 0)
+        std::fwrite(body.data(), 1, body.size(), f) != body.size() || std::fclose(f) != 0)
         std::exit(1);
 }
 
@@ -261,6 +300,18 @@ const std::vector<Case>& cases() {
          [](const std::string& p) { writeCompoundFile(p, biffStream(5'000'000, 65536, false)); }},
         {"descending-within-bound.xls", "10.8 million cells bottom up, 5 million empty shared strings: within the bound",
          [](const std::string& p) { writeCompoundFile(p, biffStream(5'000'000, 42000, true)); }},
+        {"fragmented-rk.xls", "descending-rk.xls with the Workbook stream's sectors last first (250 MB)",
+         [](const std::string& p) { writeCompoundFile(p, biffStream(5'000'000, 65536, false), true); }},
+        {"fragmented-within-bound.xls", "descending-within-bound.xls with the Workbook stream's sectors last first",
+         [](const std::string& p) { writeCompoundFile(p, biffStream(5'000'000, 42000, true), true); }},
+        {"huge-attribute.xlsx", "one attribute value of 120 MiB in a sheet",
+         [](const std::string& p) { hugeAttribute(p, 120u << 20); }},
+        {"huge-shared-string.xlsx", "one shared string of 95 MiB (with an _xHHHH_ escape), just within the text bound",
+         [](const std::string& p) { hugeSharedString(p, 95u << 20); }},
+        {"huge-shared-string-past-bound.xlsx", "one shared string of 120 MiB",
+         [](const std::string& p) { hugeSharedString(p, 120u << 20); }},
+        {"huge-inline-text.xlsx", "one inline text of 95 MiB (with an _xHHHH_ escape) in a sheet",
+         [](const std::string& p) { hugeInlineText(p, 95u << 20); }},
     };
     return all;
 }

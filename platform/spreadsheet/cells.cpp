@@ -50,6 +50,13 @@ SheetData::TextId SheetData::addText(QStringView text) {
     return static_cast<TextId>(textEnds_.size() - 1);
 }
 
+SheetData::TextId SheetData::endText(std::size_t at, std::size_t units) {
+    textUnits_.resize(at + units);
+    charge(units * sizeof(char16_t) + sizeof(std::uint32_t));
+    textEnds_.push_back(static_cast<std::uint32_t>(at + units));
+    return static_cast<TextId>(textEnds_.size() - 1);
+}
+
 QStringView SheetData::text(TextId id) const {
     const std::size_t begin = id == 0 ? 0 : textEnds_[id - 1];
     return {textUnits_.data() + begin, static_cast<qsizetype>(textEnds_[id] - begin)};

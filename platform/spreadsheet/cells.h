@@ -65,6 +65,18 @@ public:
 
     // Adds `text` to the pool (for shared strings, or for a cell through setText).
     TextId addText(QStringView text);
+    // Adds a text of at most `maxUnits` UTF-16 units that `write(begin)`
+    // writes straight into the pool, returning the end of what it wrote: a
+    // reader decodes into its place, without a copy on the way. Throws
+    // SheetTooLarge unless `maxUnits` still fit.
+    template <class Write>
+    TextId addText(std::size_t maxUnits, Write&& write) {
+        checkTextRoom(maxUnits);
+        const std::size_t at = textUnits_.size();
+        textUnits_.resize(at + maxUnits);
+        const char16_t* end = write(textUnits_.data() + at);
+        return endText(at, static_cast<std::size_t>(end - (textUnits_.data() + at)));
+    }
     // Throws SheetTooLarge unless a text of `units` more UTF-16 units still fits
     // (for a reader that gathers a long text before adding it).
     void checkTextRoom(std::size_t units) const;
@@ -102,6 +114,7 @@ private:
 
     void append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value);
     void charge(std::size_t bytes);
+    TextId endText(std::size_t at, std::size_t units);
     [[noreturn]] void tooLarge() const;
     static std::uint64_t position(const Entry& e) { return e.key >> kPositionShift; }
 

@@ -1,6 +1,5 @@
 #include "platform/spreadsheet/workbook_reader.h"
 
-#include "platform/spreadsheet/huge_page_allocator.h"
 #include "platform/spreadsheet/xlsx_reader.h"
 #include "platform/spreadsheet/zip_archive.h"
 
@@ -12,7 +11,6 @@
 #include <QFileInfo>
 #include <cstring>
 #include <new>
-#include <vector>
 
 namespace xl {
 
@@ -57,9 +55,8 @@ WorkbookData readWorkbookFile(const QString& path) {
     const qint64 got = file.read(magic, sizeof magic);
     if (got < 0) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
     const QByteArray head(magic, static_cast<qsizetype>(got));
-    // A zip package is read from the file part by part, as needed; anything
-    // else whole (the size is checked above, so the buffer is bounded; a file
-    // that changes meanwhile is judged by the content read).
+    // A zip package is read from the file part by part, as needed, and so is
+    // a compound document: never the whole file at once.
     if (startsWith(head, "PK\x03\x04", 4)) {
         file.close();
         try {
@@ -68,11 +65,17 @@ WorkbookData readWorkbookFile(const QString& path) {
             fail(QStringLiteral("no hay memoria suficiente para leerlo"));
         }
     }
-    if (!file.seek(0)) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
-    std::vector<char, HugePageAllocator<char>> buffer(static_cast<std::size_t>(file.size()));
-    const qint64 read = buffer.empty() ? 0 : file.read(buffer.data(), static_cast<qint64>(buffer.size()));
-    if (read < 0) fail(QStringLiteral("no se puede leer (%1)").arg(file.errorString()));
-    return readWorkbook(QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(read)), path);
+#ifdef VEX_HAVE_XLS_READER
+    if (startsWith(head, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
+        try {
+            return readCompoundDocumentFile(file, path);
+        } catch (const std::bad_alloc&) {
+            fail(QStringLiteral("no hay memoria suficiente para leerlo"));
+        }
+    }
+#endif
+    // Anything else is refused for what its first bytes are.
+    return readWorkbook(head, path);
 }
 
 }  // namespace xl

@@ -4,6 +4,8 @@
 #include "platform/spreadsheet/number_format.h"
 #include "platform/spreadsheet/xml_stream.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -26,26 +28,34 @@ bool endsWith(std::string_view s, std::string_view tail) {
 bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // Text as stored: UTF-8 with the package's _xHHHH_ escapes for characters XML
-// cannot carry (Excel writes a carriage return as _x000D_).
-QString decodeText(const std::string& s) {
-    if (s.find("_x") == std::string::npos) return qs(s);
-    QString out = qs(s);
-    QString result;
-    result.reserve(out.size());
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        if (out[i] == u'_' && i + 6 < out.size() && out[i + 1] == u'x' && out[i + 6] == u'_') {
-            bool hex = true;
-            for (qsizetype k = i + 2; k < i + 6; ++k)
-                if (out[k].unicode() > 127 || !isHex(static_cast<char>(out[k].unicode()))) hex = false;
-            if (hex) {
-                result.append(QChar(static_cast<char16_t>(out.mid(i + 2, 4).toUInt(nullptr, 16))));
-                i += 6;
-                continue;
-            }
+// cannot carry (Excel writes a carriage return as _x000D_), decoded into
+// `out`, which has room for s.size() units (no byte yields more than one);
+// returns the end. Malformed UTF-8 becomes U+FFFD as QString::fromUtf8 makes it.
+char16_t* decodeTextInto(std::string_view s, char16_t* out) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    const auto put = [&](std::string_view part) {
+        out = reinterpret_cast<char16_t*>(utf8.appendToBuffer(reinterpret_cast<QChar*>(out),
+                                                              QByteArrayView(part.data(), static_cast<qsizetype>(part.size()))));
+    };
+    std::size_t from = 0;
+    for (std::size_t i = s.find("_x"); i != std::string_view::npos; i = s.find("_x", i)) {
+        if (i + 7 <= s.size() && s[i + 6] == '_' && isHex(s[i + 2]) && isHex(s[i + 3]) && isHex(s[i + 4]) && isHex(s[i + 5])) {
+            put(s.substr(from, i - from));
+            unsigned unit = 0;
+            std::from_chars(s.data() + i + 2, s.data() + i + 6, unit, 16);
+            *out++ = static_cast<char16_t>(unit);
+            i += 7;
+            from = i;
+        } else {
+            ++i;
         }
-        result.append(out[i]);
     }
-    return result;
+    put(s.substr(from));
+    return out;
+}
+
+SheetData::TextId addDecodedText(SheetData& pool, std::string_view s) {
+    return pool.addText(s.size(), [s](char16_t* out) { return decodeTextInto(s, out); });
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -269,7 +279,7 @@ public:
         text_.append(data, static_cast<std::size_t>(size));
         room_.checkTextRoom(text_.size());  // UTF-8 bytes, at least as many as UTF-16 units
     }
-    QString text() const { return decodeText(text_); }
+    SheetData::TextId addTo(SheetData& pool) const { return addDecodedText(pool, text_); }
 
 private:
     const SheetData& room_;
@@ -300,9 +310,8 @@ public:
     }
     void endElement(const char* name) override {
         if (std::strcmp(name, "si") == 0) {
-            const QString text = rich_.text();
-            if (const auto c = forbiddenCharacter(text)) table.bad.emplace_back(table.count, *c);
-            pool_.addText(text);
+            const SheetData::TextId text = rich_.addTo(pool_);
+            if (const auto c = forbiddenCharacter(pool_.text(text))) table.bad.emplace_back(table.count, *c);
             ++table.count;
             inSi_ = false;
         } else if (inSi_) {
@@ -504,9 +513,10 @@ private:
     }
 
     // A text cell, refused when a character in it cannot be stored.
-    void putText(const QString& text) {
-        if (const auto c = forbiddenCharacter(text)) fail(forbiddenCharacterReason(cellRow_, cellColumn_, sheetName_, *c));
-        out_.setText(cellRow_, cellColumn_, CellKind::Text, out_.addText(text));
+    void putText(SheetData::TextId text) {
+        if (const auto c = forbiddenCharacter(out_.text(text)))
+            fail(forbiddenCharacterReason(cellRow_, cellColumn_, sheetName_, *c));
+        out_.setText(cellRow_, cellColumn_, CellKind::Text, text);
     }
 
     void finishCell() {
@@ -536,11 +546,11 @@ private:
         }
         case Type::Str:
             if (!hasV_) return;
-            putText(decodeText(value_));
+            putText(addDecodedText(out_, value_));
             return;
         case Type::Inline:
             if (!hasIs_ && !hasV_) return;
-            putText(hasIs_ ? rich_.text() : decodeText(value_));
+            putText(hasIs_ ? rich_.addTo(out_) : addDecodedText(out_, value_));
             return;
         case Type::Boolean: {
             if (!hasV_) return;

@@ -10,7 +10,6 @@
 #include <expat.h>
 
 #include <cstring>
-#include <limits>
 
 namespace xl {
 
@@ -102,11 +101,26 @@ void XmlStream::check(int status) {
     }
 }
 
+// What expat still holds unparsed after a call is the markup it has not
+// seen the end of yet (the current position stays at its start).
+void XmlStream::checkPending() {
+    const XML_Index at = XML_GetCurrentByteIndex(parser_);
+    const std::uint64_t pending = at < 0 ? fed_ : fed_ - static_cast<std::uint64_t>(at);
+    if (pending <= kMaxXmlMarkupBytes) return;
+    throw ReadError(readFailure(fileName_, QStringLiteral("la parte «%1» tiene una etiqueta o un comentario de más de %2 MiB; "
+                                                          "el archivo es demasiado grande o está manipulado")
+                                               .arg(QString::fromStdString(partName_))
+                                               .arg(kMaxXmlMarkupBytes >> 20)));
+}
+
 void XmlStream::feed(const char* data, std::size_t size) {
-    constexpr std::size_t step = static_cast<std::size_t>(std::numeric_limits<int>::max() / 2);
+    // Pieces well below the markup bound, so that it is checked in time.
+    constexpr std::size_t step = std::size_t{1} << 20;
     while (size > 0) {
         const std::size_t n = size < step ? size : step;
+        fed_ += n;
         check(XML_Parse(parser_, data, static_cast<int>(n), XML_FALSE));
+        checkPending();
         data += n;
         size -= n;
     }
@@ -118,7 +132,11 @@ char* XmlStream::buffer(std::size_t size) {
     return static_cast<char*>(p);
 }
 
-void XmlStream::parseBuffer(std::size_t size) { check(XML_ParseBuffer(parser_, static_cast<int>(size), XML_FALSE)); }
+void XmlStream::parseBuffer(std::size_t size) {
+    fed_ += size;
+    check(XML_ParseBuffer(parser_, static_cast<int>(size), XML_FALSE));
+    checkPending();
+}
 
 void XmlStream::finish() { check(XML_Parse(parser_, "", 0, XML_TRUE)); }
 

@@ -6,14 +6,21 @@
 // names reach the handler without their namespace prefix ("x:c" arrives as
 // "c"). A document type declaration is refused outright (package parts never
 // carry one, and without it no entity can expand), expat's own protection
-// against entity amplification stays on, and elements may nest at most
-// kMaxXmlDepth deep. Every failure is a ReadError naming the file and part.
+// against entity amplification stays on, elements may nest at most
+// kMaxXmlDepth deep, and no single piece of markup (a tag with its
+// attributes, a comment) may be longer than kMaxXmlMarkupBytes: expat keeps
+// such a piece whole in its buffer until it ends, and grows the buffer to
+// about twice its size on the way, so one enormous attribute value would
+// otherwise cost several times the part. Text between tags reaches the
+// handler in pieces and is bounded by the handler. Every failure is a
+// ReadError naming the file and part.
 #pragma once
 
 #include "platform/spreadsheet/cells.h"
 
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -22,6 +29,7 @@ struct XML_ParserStruct;
 namespace xl {
 
 constexpr int kMaxXmlDepth = 256;
+constexpr std::size_t kMaxXmlMarkupBytes = std::size_t{16} << 20;
 
 class XmlHandler {
 public:
@@ -64,12 +72,14 @@ private:
     static void onDoctype(void* self, const char* name, const char* sysid, const char* pubid, int hasInternalSubset);
     void stop(std::exception_ptr error);
     void check(int status);
+    void checkPending();
 
     XML_ParserStruct* parser_ = nullptr;
     XmlHandler& handler_;
     QString fileName_;
     std::string partName_;
     int depth_ = 0;
+    std::uint64_t fed_ = 0;  // bytes handed to expat so far
     std::exception_ptr error_;
 };
 

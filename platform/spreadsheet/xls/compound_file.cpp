@@ -25,10 +25,24 @@ bool CompoundFile::hasSignature(const QByteArray& bytes) {
     return bytes.size() >= 8 && std::memcmp(bytes.constData(), kSignature, 8) == 0;
 }
 
-CompoundFile::CompoundFile(const QByteArray& bytes) : bytes_(bytes) {
-    if (bytes_.size() < 512 || !hasSignature(bytes_))
+CompoundFile::CompoundFile(const QByteArray& bytes)
+    : bytes_(&bytes), size_(static_cast<std::uint64_t>(bytes.size())),
+      source_([&bytes](std::uint64_t offset, char* out, std::size_t size) -> std::size_t {
+          const auto total = static_cast<std::uint64_t>(bytes.size());
+          if (offset >= total) return 0;
+          const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, total - offset));
+          std::memcpy(out, bytes.constData() + offset, n);
+          return n;
+      }) {
+    load();
+}
+
+CompoundFile::CompoundFile(std::uint64_t size, Source source) : size_(size), source_(std::move(source)) { load(); }
+
+void CompoundFile::load() {
+    char h[512];
+    if (size_ < 512 || source_(0, h, sizeof h) != sizeof h || std::memcmp(h, kSignature, 8) != 0)
         fail("es demasiado corto o no tiene el encabezado de un documento de Office");
-    const char* h = bytes_.constData();
     const std::uint16_t sectorShift = u16At(h + 0x1E);
     const std::uint16_t miniShift = u16At(h + 0x20);
     if (sectorShift != 9 && sectorShift != 12) fail("su encabezado declara un tamaño de sector no válido");
@@ -36,29 +50,36 @@ CompoundFile::CompoundFile(const QByteArray& bytes) : bytes_(bytes) {
     sectorSize_ = 1u << sectorShift;
     miniSectorSize_ = 1u << miniShift;
     miniCutoff_ = u32At(h + 0x38);
-    const auto size = static_cast<std::size_t>(bytes_.size());
-    // The header fills sector -1; a partial last sector still counts.
-    sectorCount_ = size > sectorSize_
-                       ? static_cast<std::uint32_t>((size - sectorSize_ + sectorSize_ - 1) / sectorSize_)
-                       : 0;
+    // The header fills sector -1; a partial last sector still counts. The
+    // file size cap keeps the count far below 2^32.
+    const std::uint64_t sectors = size_ > sectorSize_ ? (size_ - sectorSize_ + sectorSize_ - 1) / sectorSize_ : 0;
+    if (sectors >= kEndOfChain) fail("es demasiado grande para un documento de Office");
+    sectorCount_ = static_cast<std::uint32_t>(sectors);
+    scratch_.resize(sectorSize_);
     firstDirSector_ = u32At(h + 0x30);
     firstMiniFatSector_ = u32At(h + 0x3C);
     miniFatSectors_ = u32At(h + 0x40);
-    loadFat();
+    loadFat(h);
     loadDirectory();
-    loadMiniStream();
+    loadMiniStreamChain();
     collectRootChildren();
 }
 
 const char* CompoundFile::sector(std::uint32_t index, std::size_t& available) const {
     if (index >= sectorCount_) return nullptr;
-    const std::size_t offset = (static_cast<std::size_t>(index) + 1) * sectorSize_;
-    available = std::min<std::size_t>(sectorSize_, static_cast<std::size_t>(bytes_.size()) - offset);
-    return bytes_.constData() + offset;
+    const std::uint64_t offset = (static_cast<std::uint64_t>(index) + 1) * sectorSize_;
+    available = static_cast<std::size_t>(std::min<std::uint64_t>(sectorSize_, size_ - offset));
+    if (bytes_ != nullptr) return bytes_->constData() + offset;
+    readExactly(offset, scratch_.data(), available, "el archivo");
+    return scratch_.data();
 }
 
-void CompoundFile::loadFat() {
-    const char* h = bytes_.constData();
+void CompoundFile::readExactly(std::uint64_t offset, char* out, std::size_t size, const char* what) const {
+    if (source_(offset, out, size) != size)
+        throw CompoundFileError(QStringLiteral("%1 está cortado").arg(QString::fromUtf8(what)));
+}
+
+void CompoundFile::loadFat(const char* h) {
     const std::uint32_t fatSectors = u32At(h + 0x2C);
     if (fatSectors > sectorCount_) fail("declara más sectores de asignación de los que contiene");
     std::vector<std::uint32_t> fatList;
@@ -127,23 +148,24 @@ QByteArray CompoundFile::readRegular(std::uint32_t start, std::uint64_t size, co
     if (size == 0) return out;
     const std::size_t needed = static_cast<std::size_t>((size + sectorSize_ - 1) / sectorSize_);
     const auto sectors = chain(fat_, start, needed, sectorCount_, what);
-    // Writers lay a stream out in consecutive sectors as a rule: then the
-    // stream is the input's own bytes, without a copy.
+    // Writers lay a stream out in consecutive sectors as a rule: then a
+    // stream in memory is the input's own bytes, without a copy.
     bool consecutive = true;
     for (std::size_t i = 1; i < sectors.size() && consecutive; ++i) consecutive = sectors[i] == sectors[0] + i;
-    const std::size_t offset = (static_cast<std::size_t>(sectors[0]) + 1) * sectorSize_;
-    if (consecutive && offset + size <= static_cast<std::size_t>(bytes_.size()))
-        return QByteArray::fromRawData(bytes_.constData() + offset, static_cast<qsizetype>(size));
+    const std::uint64_t first = (static_cast<std::uint64_t>(sectors[0]) + 1) * sectorSize_;
+    if (bytes_ != nullptr && consecutive && first + size <= size_)
+        return QByteArray::fromRawData(bytes_->constData() + first, static_cast<qsizetype>(size));
+    // Otherwise the stream is gathered run by run of consecutive sectors,
+    // each read once, straight into its place.
     out.resize(static_cast<qsizetype>(size));
     std::size_t pos = 0;
-    for (const std::uint32_t idx : sectors) {
-        std::size_t available = 0;
-        const char* s = sector(idx, available);
-        const std::size_t take = std::min<std::size_t>(sectorSize_, static_cast<std::size_t>(size) - pos);
-        if (take > available)
-            throw CompoundFileError(QStringLiteral("%1 está cortado").arg(QString::fromUtf8(what)));
-        std::memcpy(out.data() + pos, s, take);
+    for (std::size_t i = 0; i < sectors.size();) {
+        std::size_t j = i + 1;
+        while (j < sectors.size() && sectors[j] == sectors[j - 1] + 1) ++j;
+        const std::size_t take = std::min<std::size_t>((j - i) * sectorSize_, static_cast<std::size_t>(size) - pos);
+        readExactly((static_cast<std::uint64_t>(sectors[i]) + 1) * sectorSize_, out.data() + pos, take, what);
         pos += take;
+        i = j;
     }
     return out;
 }
@@ -158,10 +180,9 @@ void CompoundFile::loadDirectory() {
         for (std::uint32_t k = 0; k < perSector && (k + 1) * 128 <= available; ++k) {
             const char* e = s + k * 128;
             Entry entry;
-            std::uint16_t nameBytes = std::min<std::uint16_t>(u16At(e + 64), 64);
-            const int chars = nameBytes >= 2 ? nameBytes / 2 - 1 : 0;
-            entry.name.reserve(chars);
-            for (int i = 0; i < chars; ++i) entry.name.append(QChar(u16At(e + 2 * i)));
+            const std::uint16_t nameBytes = std::min<std::uint16_t>(u16At(e + 64), 64);
+            entry.nameLength = static_cast<std::uint8_t>(nameBytes >= 2 ? nameBytes / 2 - 1 : 0);
+            for (int i = 0; i < entry.nameLength; ++i) entry.name[static_cast<std::size_t>(i)] = u16At(e + 2 * i);
             entry.type = static_cast<std::uint8_t>(e[66]);
             entry.left = u32At(e + 68);
             entry.right = u32At(e + 72);
@@ -176,17 +197,28 @@ void CompoundFile::loadDirectory() {
     if (entries_.empty() || entries_[0].type != 5) fail("no tiene la entrada raíz de su directorio");
 }
 
-void CompoundFile::loadMiniStream() {
+// Only the chain of the mini stream is kept: a small stream is read from
+// its sectors when asked for, so the mini stream is never held whole.
+void CompoundFile::loadMiniStreamChain() {
     const Entry& root = entries_[0];
-    miniStream_ = readRegular(root.start, root.size, "el flujo de sectores pequeños");
-    if (miniStream_.isEmpty()) return;
+    const char* what = "el flujo de sectores pequeños";
+    if (root.size > static_cast<std::uint64_t>(sectorCount_) * sectorSize_)
+        throw CompoundFileError(QStringLiteral("%1 declara un tamaño mayor que el archivo").arg(QString::fromUtf8(what)));
+    if (root.size == 0) return;
+    miniStreamSize_ = root.size;
+    miniStreamSectors_ = chain(fat_, root.start, static_cast<std::size_t>((root.size + sectorSize_ - 1) / sectorSize_),
+                               sectorCount_, what);
+    // Its last sector must hold what the size says.
+    const std::uint64_t tail = root.size - (miniStreamSectors_.size() - 1) * std::uint64_t{sectorSize_};
+    if ((static_cast<std::uint64_t>(miniStreamSectors_.back()) + 1) * sectorSize_ + tail > size_)
+        throw CompoundFileError(QStringLiteral("%1 está cortado").arg(QString::fromUtf8(what)));
     const auto sectors = chain(fat_, firstMiniFatSector_, kUnbounded, sectorCount_,
                                "la tabla de sectores pequeños");
     miniFat_.reserve(sectors.size() * (sectorSize_ / 4));
     for (const std::uint32_t idx : sectors) {
-        std::size_t available = 0;
-        const char* s = sector(idx, available);
-        for (std::size_t i = 0; i + 4 <= available; i += 4) miniFat_.push_back(u32At(s + i));
+        std::size_t got = 0;
+        const char* s = sector(idx, got);
+        for (std::size_t i = 0; i + 4 <= got; i += 4) miniFat_.push_back(u32At(s + i));
     }
 }
 
@@ -212,8 +244,12 @@ void CompoundFile::collectRootChildren() {
 std::vector<QString> CompoundFile::rootStreamNames() const {
     std::vector<QString> names;
     for (const std::uint32_t idx : rootChildren_)
-        if (entries_[idx].type == 2) names.push_back(entries_[idx].name);
+        if (entries_[idx].type == 2) names.push_back(nameOf(entries_[idx]));
     return names;
+}
+
+QString CompoundFile::nameOf(const Entry& e) {
+    return QString(reinterpret_cast<const QChar*>(e.name.data()), e.nameLength);
 }
 
 const CompoundFile::Entry* CompoundFile::findRoot(const QString& name) const {
@@ -221,7 +257,7 @@ const CompoundFile::Entry* CompoundFile::findRoot(const QString& name) const {
     // readers would take one and some the other.
     const Entry* found = nullptr;
     for (const std::uint32_t idx : rootChildren_) {
-        if (entries_[idx].name.compare(name, Qt::CaseInsensitive) != 0) continue;
+        if (nameOf(entries_[idx]).compare(name, Qt::CaseInsensitive) != 0) continue;
         if (found != nullptr)
             throw CompoundFileError(QStringLiteral("su directorio tiene dos entradas con el nombre «%1»").arg(name));
         found = &entries_[idx];
@@ -236,7 +272,7 @@ QByteArray CompoundFile::readRootStream(const QString& name) const {
     if (!e || e->type != 2) throw CompoundFileError(QStringLiteral("no contiene el flujo %1").arg(name));
     if (e->size >= miniCutoff_) return readRegular(e->start, e->size, "un flujo");
 
-    const auto miniSize = static_cast<std::uint64_t>(miniStream_.size());
+    const std::uint64_t miniSize = miniStreamSize_;
     if (e->size > miniSize) fail("un flujo pequeño declara un tamaño mayor que el archivo");
     QByteArray out;
     if (e->size == 0) return out;
@@ -246,10 +282,13 @@ QByteArray CompoundFile::readRootStream(const QString& name) const {
     out.resize(static_cast<qsizetype>(e->size));
     std::size_t pos = 0;
     for (const std::uint32_t idx : sectors) {
-        const std::size_t offset = static_cast<std::size_t>(idx) * miniSectorSize_;
+        // A mini sector lies inside one regular sector of the mini stream.
+        const std::uint64_t offset = static_cast<std::uint64_t>(idx) * miniSectorSize_;
         const std::size_t take = std::min<std::size_t>(miniSectorSize_, static_cast<std::size_t>(e->size) - pos);
-        if (offset + take > static_cast<std::size_t>(miniSize)) fail("un flujo pequeño está cortado");
-        std::memcpy(out.data() + pos, miniStream_.constData() + offset, take);
+        if (offset + take > miniSize) fail("un flujo pequeño está cortado");
+        const std::uint32_t regular = miniStreamSectors_[static_cast<std::size_t>(offset / sectorSize_)];
+        readExactly((static_cast<std::uint64_t>(regular) + 1) * sectorSize_ + offset % sectorSize_, out.data() + pos,
+                    take, "un flujo pequeño");
         pos += take;
     }
     return out;

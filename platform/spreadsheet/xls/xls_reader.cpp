@@ -3,7 +3,12 @@
 #include "platform/spreadsheet/xls/biff8_reader.h"
 #include "platform/spreadsheet/xls/compound_file.h"
 
+#include <QFile>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace xl {
 namespace {
@@ -39,11 +44,14 @@ bool hasStream(const std::vector<QString>& names, const QString& name) {
 
 }  // namespace
 
-WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName, std::size_t maxSheetBytes) {
-    if (!CompoundFile::hasSignature(bytes)) throw notAWorkbook(fileName);
+namespace {
+
+// `open` makes the CompoundFile; its failures are damage as the rest.
+template <class Open>
+WorkbookData readDocument(const QString& fileName, std::size_t maxSheetBytes, const Open& open) {
     QByteArray workbook;
     try {
-        const CompoundFile doc(bytes);
+        const CompoundFile doc = open();
         // An encrypted .xlsx is a compound document holding the package.
         if (doc.hasRootEntry(QStringLiteral("EncryptionInfo")) ||
             doc.hasRootEntry(QStringLiteral("EncryptedPackage")))
@@ -71,6 +79,32 @@ WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileNa
         }
         throw damagedFile(fileName, e.message());
     }
+}
+
+}  // namespace
+
+WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName, std::size_t maxSheetBytes) {
+    if (!CompoundFile::hasSignature(bytes)) throw notAWorkbook(fileName);
+    return readDocument(fileName, maxSheetBytes, [&bytes] { return CompoundFile(bytes); });
+}
+
+WorkbookData readCompoundDocumentFile(QFile& file, const QString& fileName, std::size_t maxSheetBytes) {
+    const int fd = file.handle();
+    const auto size = static_cast<std::uint64_t>(file.size());
+    const auto source = [fd, &fileName](std::uint64_t offset, char* out, std::size_t wanted) {
+        std::size_t got = 0;
+        while (got < wanted) {
+            const ssize_t n = ::pread(fd, out + got, wanted - got, static_cast<off_t>(offset + got));
+            if (n == 0) break;
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw failure(fileName, QStringLiteral("no se puede leer (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        return got;
+    };
+    return readDocument(fileName, maxSheetBytes, [&] { return CompoundFile(size, source); });
 }
 
 }  // namespace xl

@@ -23,6 +23,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFile;
+
 namespace xl {
 
 // Parses `bytes`, a whole file that starts with the compound-document
@@ -42,5 +44,12 @@ namespace xl {
 // (a copy), and the sheet, at most maxSheetBytes.
 WorkbookData readCompoundDocument(const QByteArray& bytes, const QString& fileName,
                                   std::size_t maxSheetBytes = kMaxSheetBytes);
+
+// The same for the open `file`, read as needed: its tables, then the Workbook
+// stream straight into one buffer of the stream's size, in whatever order
+// its sectors lie. Memory: that stream and the sheet, never the whole file
+// beside them. A read error is a ReadError too.
+WorkbookData readCompoundDocumentFile(QFile& file, const QString& fileName,
+                                      std::size_t maxSheetBytes = kMaxSheetBytes);
 
 }  // namespace xl

@@ -7,7 +7,8 @@ CONTINUE records with the encoding switching, the 1904 date system, the
 same date serials as the .xlsx date tests hold, and
 broken containers (looping chains, a cycling directory, absurd sizes,
 two Workbook streams), records that are wrong inside a sound container,
-texts with characters no cell may hold, and rows written bottom up.
+texts with characters no cell may hold, rows written bottom up, and streams
+whose sectors lie last first.
 Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
 """
 import os
@@ -109,6 +110,19 @@ def set_fat(buf, info, index, value):
 
 def dir_entry_offset(info, i):
     return (info["dir"] + 1) * SECTOR + i * 128
+
+
+def reverse_chain(buf, info, start, n):
+    """Lays the n consecutive sectors of the chain at `start` out last first,
+    chained in the same logical order; returns the chain's new start."""
+    def at(i):
+        return (i + 1) * SECTOR
+    sectors = [bytes(buf[at(start + k):at(start + k + 1)]) for k in range(n)]
+    for k in range(n):
+        pos = start + n - 1 - k
+        buf[at(pos):at(pos + 1)] = sectors[k]
+        set_fat(buf, info, pos, pos - 1 if k < n - 1 else ENDOFCHAIN)
+    return start + n - 1
 
 
 # ---------------------------------------------------------------- BIFF8 records
@@ -435,6 +449,20 @@ def main():
     # Rows written bottom up, one cell twice: the cells sort, the last value holds.
     down = b"".join(rk(r, c, rk_int(10 * r + c)) for r in (4, 3, 2, 1, 0) for c in (2, 0, 1)) + rk(3, 0, rk_int(99))
     write("cells-descending-rows.xls", build_cfb([("Workbook", workbook([("Hoja1", 0, worksheet(down))], sst([])))])[0])
+
+    # The two workbooks again, with the sectors of the Workbook stream (and of
+    # the mini stream holding the small one) laid out last first.
+    reversed_big = bytearray(buf)
+    start, n, _, _ = info["Workbook"]
+    struct.pack_into("<I", reversed_big, dir_entry_offset(info, 2) + 116, reverse_chain(reversed_big, info, start, n))
+    write("fragmented-workbook-stream.xls", reversed_big)
+    reversed_small = bytearray(small)
+    root_start, root_size = struct.unpack_from("<II", small, dir_entry_offset(sinfo, 0) + 116)
+    n = (root_size + SECTOR - 1) // SECTOR
+    assert n > 2
+    struct.pack_into("<I", reversed_small, dir_entry_offset(sinfo, 0) + 116,
+                     reverse_chain(reversed_small, sinfo, root_start, n))
+    write("fragmented-mini-stream.xls", reversed_small)
 
 
 if __name__ == "__main__":

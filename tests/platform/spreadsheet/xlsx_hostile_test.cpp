@@ -1,6 +1,7 @@
 // Crafted packages: what the reader accepts at the edges, and what it refuses
 // (with which message) when a file is malformed or built to exhaust memory.
 #include "platform/spreadsheet/xlsx_reader.h"
+#include "platform/spreadsheet/xml_stream.h"
 
 #include "cell_expect.h"
 #include "platform/runtime/datetime.h"
@@ -243,6 +244,38 @@ TEST(XlsxRefusals, HostileXml) {
          xltest::makeZip({{"xl/workbook.xml", "<!DOCTYPE a []><workbook/>"}}), u"declaración de tipo de documento"},
     };
     for (const Refusal& r : cases) expectRefused(r);
+}
+
+// Letters that do not deflate past the ratio a zip bomb shows.
+std::string letters(std::size_t size) {
+    std::string s(size, 'a');
+    std::uint32_t x = 1;
+    for (char& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>('a' + (x >> 16) % 26);
+    }
+    return s;
+}
+
+// Expat keeps a tag or comment whole until it ends: one past the markup
+// bound is refused as it is gathered, while a text longer than that bound
+// arrives in pieces and reads.
+TEST(XlsxRefusals, MarkupPastItsBound) {
+    const std::string huge = letters(xl::kMaxXmlMarkupBytes + (1 << 20));
+    const Refusal cases[] = {
+        {"attribute value", makeXlsx(sheet("<row><c r=\"A1\" x=\"" + huge + "\"><v>1</v></c></row>")),
+         u"la parte «xl/worksheets/sheet1.xml» tiene una etiqueta o un comentario de más de 16 MiB"},
+        {"comment in the shared strings",
+         makeXlsx(sheet(""), {{"xl/sharedStrings.xml", sst("<!--" + huge + "-->")}}),
+         u"la parte «xl/sharedStrings.xml» tiene una etiqueta o un comentario de más de 16 MiB"},
+    };
+    for (const Refusal& r : cases) expectRefused(r);
+    const auto wb = xl::readXlsx(makeXlsx(sheet("<row><c r=\"A1\" t=\"s\"><v>0</v></c></row>"),
+                                          {{"xl/sharedStrings.xml", sst("<si><t>" + huge + "</t></si>")}}),
+                                 kName);
+    const auto cell = wb.firstWorksheet.find(1, 1);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->text.size(), static_cast<qsizetype>(huge.size()));
 }
 
 TEST(XlsxRefusals, SizeLimitsAndZipBombs) {

@@ -4,6 +4,9 @@
 #include "tests/platform/spreadsheet/cell_kind_name.h"
 
 #include <QtEndian>
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -283,6 +286,7 @@ TEST(XlsReader, TruncatedFilesAreRefusedOrReadWhole) {
         sharedWorkbook("excel-biff8-small.xls"), sharedWorkbook("excel-biff8-medium.xls"),
         sharedWorkbook("libreoffice-biff8-dates.xls"), dataFile("mini-stream-small-waybill.xls"),
         dataFile("sst-continue-encoding-switch.xls"), dataFile("sheetjs-waybills.xls"),
+        dataFile("fragmented-workbook-stream.xls"), dataFile("fragmented-mini-stream.xls"),
     };
     for (const QString& path : files) {
         SCOPED_TRACE(path.toStdString());
@@ -303,6 +307,45 @@ TEST(XlsReader, TruncatedFilesAreRefusedOrReadWhole) {
         EXPECT_GT(refused, 0);
         // Half of a file always loses data the reading needs.
         EXPECT_THROW(xl::readCompoundDocument(whole.left(whole.size() / 2), path), xl::ReadError);
+    }
+}
+
+// Streams whose sectors lie last first read as their twins in order do,
+// from memory and from the file (where the stream is gathered sector by
+// sector); a file cut short is damage either way.
+TEST(XlsReader, ReadsStreamsWhoseSectorsAreOutOfOrder) {
+    const struct {
+        const char* fragmented;
+        const char* ordered;
+    } cases[] = {
+        {"fragmented-workbook-stream.xls", "sst-continue-encoding-switch.xls"},
+        {"fragmented-mini-stream.xls", "mini-stream-small-waybill.xls"},
+    };
+    const QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fragmented);
+        const QString path = dataFile(c.fragmented);
+        const xl::WorkbookData ordered = xl::readCompoundDocument(load(dataFile(c.ordered)), path);
+        EXPECT_TRUE(sameBook(xl::readCompoundDocument(load(path), path), ordered));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(sameBook(xl::readCompoundDocumentFile(file, path), ordered));
+
+        const QString cutPath = dir.filePath(QString::fromUtf8(c.fragmented));
+        QFile cut(cutPath);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        const QByteArray whole = load(path);
+        cut.write(whole.left(whole.size() - 600));
+        cut.close();
+        ASSERT_TRUE(cut.open(QIODevice::ReadOnly));
+        try {
+            xl::readCompoundDocumentFile(cut, cutPath);
+            ADD_FAILURE() << "a cut file was read";
+        } catch (const xl::ReadError& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("dañado"))) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(cutPath)) << e.message().toStdString();
+        }
     }
 }
 
