@@ -39,6 +39,8 @@ public:
         }
     }
     Backend backend() const { return backend_; }
+    // The scratch database's name on the PostgreSQL server (empty on SQLite).
+    QString serverDatabase() const { return scratch_ ? scratch_->name() : QString(); }
     vextest::OdbcTestEnv& env() { return env_; }
 
     TDBParameters parameters(TDBAccess kind) const {
