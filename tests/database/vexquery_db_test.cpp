@@ -473,6 +473,30 @@ TEST_P(KindTest, AReservationWhoseInsertAlwaysFailsEndsWithAnError) {
     }
 }
 
+// One process, TALVEN on SQLite and then on PostgreSQL: the second case runs
+// on PostgreSQL although the driver manager remembered TALVEN's SQLite driver
+// when it began, and a wrong password is refused there.
+TEST(EngineSwitch, APostgresCaseAfterAnSqliteCaseRunsOnPostgres) {
+    for (Backend b : {Backend::Sqlite, Backend::Postgres}) {
+        SCOPED_TRACE(dbtest::backendName(b));
+        Database db(b);
+        DBConn conn;
+        ASSERT_TRUE(conn.Connect(db.parameters(BDFireDac), {}));
+        EXPECT_EQ(conn.FDCDB()->odbcConnection().dbmsName(), QString::fromLatin1(dbtest::backendName(b)));
+        TDBParameters wrong = db.parameters(BDFireDac);
+        wrong.Password = u"no-es-la-clave"_qs;
+        DBConn other;
+        EXPECT_EQ(other.Connect(wrong, {}), b == Backend::Sqlite) << "SQLite has no passwords; PostgreSQL refuses";
+    }
+}
+
+TEST(EngineSwitch, TheSupportRefusesAConnectionOnAnotherEngine) {
+    Database db(Backend::Sqlite);
+    const auto c = db.otherClient();
+    EXPECT_NO_THROW(vextest::requireDbms(*c, vextest::Dbms::SQLite, u"TALVEN"_qs));
+    EXPECT_THROW(vextest::requireDbms(*c, vextest::Dbms::PostgreSQL, u"TALVEN"_qs), std::runtime_error);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllKinds, KindTest,
                          ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::Postgres),
                                             ::testing::Values(BDAdo, BDSqlConn, BDFireDac)),

@@ -6,12 +6,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <odbcinst.h>
 
+#include <chrono>
+#include <cstdio>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 #ifndef VEX_TEST_SERVERS_DIR
@@ -49,6 +53,40 @@ void writeFile(const QString& path, const QByteArray& text) {
 void forgetCachedIniValues(const QString& dir) {
     const QByteArray scratch = QFile::encodeName(dir + QStringLiteral("/cache-reset.ini"));
     SQLWritePrivateProfileString("reset", "count", "1", scratch.constData());
+}
+
+// The driver manager (libodbc) carries a private copy of the ini reader with
+// its own cache: it remembers what a data source's Driver key said for 20 s
+// from the first lookup (one-second clock), and exports nothing to empty it.
+// Within that time a name written anew with another driver still reaches the
+// old one, and with it whatever that driver makes of the new keys (an SQLite
+// file named after a PostgreSQL database, with any password "accepted").
+constexpr auto kDriverManagerCacheLife = std::chrono::seconds(21);
+
+// The driver each data-source name had when this process last wrote it.
+QHash<QString, QString>& writtenDrivers() {
+    static QHash<QString, QString> drivers;
+    return drivers;
+}
+
+// Waits until no copy of the driver manager's can hold a Driver key older
+// than now, then has it drop its expired entries: it removes one per lookup
+// and, until removed, an expired entry still answers. Lookups of a name that
+// exists nowhere each cost a refused connect.
+void outwaitDriverManagerCache(const QString& name, const QString& from, const QString& to) {
+    std::fprintf(stderr,
+                 "[odbc_test_env] data source %s goes from driver \"%s\" to \"%s\" in this process: waiting %d s "
+                 "for unixODBC's driver manager to forget the old one\n",
+                 qPrintable(name), qPrintable(from), qPrintable(to),
+                 static_cast<int>(kDriverManagerCacheLife.count()));
+    std::this_thread::sleep_for(kDriverManagerCacheLife);
+    for (int i = 0; i < 64; ++i) {
+        try {
+            odbc::Connection c;
+            c.open(QStringLiteral("DSN=VEX_TEST_NO_SUCH_SOURCE"));
+        } catch (const odbc::Error&) {
+        }
+    }
 }
 
 QString driverPath(const char* file) {
@@ -131,6 +169,12 @@ void OdbcTestEnv::addDsn(DsnList list, const QString& name, const QString& drive
     sections.push_back(s);
     if (listEntry) entries.push_back({name, *listEntry});
     rewrite(list);
+
+    const QString key = name.toUpper();
+    const auto earlier = writtenDrivers().constFind(key);
+    if (earlier != writtenDrivers().constEnd() && earlier->compare(driver, Qt::CaseInsensitive) != 0)
+        outwaitDriverManagerCache(name, *earlier, driver);
+    writtenDrivers().insert(key, driver);
 }
 
 void OdbcTestEnv::writeIni(DsnList list, const QByteArray& text) {
@@ -174,6 +218,23 @@ void OdbcTestEnv::addMariaDbDsn(const QString& name, const QString& database, Ds
             {QStringLiteral("Port"), QString::number(serverPort(Engine::MariaDb))},
             {QStringLiteral("Database"), database}},
            QStringLiteral("MariaDB Unicode"));
+}
+
+const char* dbmsName(Dbms dbms) {
+    switch (dbms) {
+    case Dbms::SQLite: return "SQLite";
+    case Dbms::PostgreSQL: return "PostgreSQL";
+    case Dbms::MariaDB: return "MariaDB";
+    }
+    return "?";
+}
+
+void requireDbms(const odbc::Connection& connection, Dbms expected, const QString& what) {
+    const QString actual = connection.dbmsName();
+    if (!actual.contains(QString::fromLatin1(dbmsName(expected)), Qt::CaseInsensitive))
+        throw std::runtime_error("the test asked for " + std::string(dbmsName(expected)) + " but its connection to " +
+                                 what.toStdString() + " is on " + actual.toStdString() + " (driver " +
+                                 connection.driverName().toStdString() + ")");
 }
 
 int serverPort(Engine engine) {
