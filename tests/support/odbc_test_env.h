@@ -14,9 +14,9 @@
 //
 // The driver manager keeps its own copy of each data source's Driver key for
 // 20 s, which no call can empty. When a name this process has already written
-// comes back with another driver (TALVEN on SQLite, then on PostgreSQL), the
-// add therefore waits that copy out (about 21 s, said on stderr) rather than
-// let the new test run on the old engine. ctest runs one case per process
+// with one of the installed drivers comes back with another driver (TALVEN on
+// SQLite, then on PostgreSQL), the add therefore waits that copy out (about
+// 21 s, said on stderr) rather than let the new test run on the old engine. ctest runs one case per process
 // and never waits. A support that names an engine also checks the engine of
 // the connection it opens (requireDbms).
 //
