@@ -152,28 +152,6 @@ TEST_P(KindTest, QueryCycleReadsRowsFieldsAndNulls) {
     EXPECT_EQ(names[0].toLower(), u"id"_qs);
 }
 
-// Quoted the program's way, a consignee from a workbook is stored as written
-// also where the server's own default reads a backslash as an escape.
-TEST_P(KindTest, QuotedTextIsStoredAsWrittenWhateverTheServersDefault) {
-    run(u"create table clientes (nombre varchar(80))"_qs);
-    run(u"insert into clientes (nombre) values ('QUEDA')"_qs);
-    if (postgres())
-        db_->exec(u"alter database %1 set standard_conforming_strings = off"_qs.arg(db_->serverDatabase()));
-    DBConn later;  // a session that starts with the database's new default
-    ASSERT_TRUE(later.Connect(db_->parameters(kind()), {}));
-    if (postgres()) {
-        TVexQuery show(later);
-        show.SQL() << u"select reset_val from pg_settings where name = 'standard_conforming_strings'"_qs;
-        show.SetActive(true);
-        ASSERT_EQ(show.Fields()[0].AsString(), u"off"_qs) << "the session must start off, or this proves nothing";
-    }
-    const QString hostile = u"\\'); delete from clientes; -- C:\\RUTA\\? O'BRIEN \\\\"_qs;
-    TVexQuery q(later);
-    q.SQL() << u"insert into clientes (nombre) values ("_qs + q.StrQuoted(hostile, true, true) + u")"_qs;
-    q.ExecSQL();
-    EXPECT_EQ(db_->column(u"select nombre from clientes order by nombre"_qs), (QStringList{u"QUEDA"_qs, hostile}));
-}
-
 TEST_P(KindTest, RowsAreReadAcrossFetchBlocks) {
     run(u"create table n (v integer)"_qs);
     TVexQuery ins(conn_);
@@ -194,6 +172,28 @@ TEST_P(KindTest, RowsAreReadAcrossFetchBlocks) {
         ++expected;
     }
     EXPECT_EQ(expected, 124);
+}
+
+// Quoted the program's way, a consignee from a workbook is stored as written
+// also where the server's own default reads a backslash as an escape.
+TEST_P(KindTest, QuotedTextIsStoredAsWrittenWhateverTheServersDefault) {
+    run(u"create table clientes (nombre varchar(80))"_qs);
+    run(u"insert into clientes (nombre) values ('QUEDA')"_qs);
+    if (postgres())
+        db_->exec(u"alter database %1 set standard_conforming_strings = off"_qs.arg(db_->serverDatabase()));
+    DBConn later;  // a session that starts with the database's new default
+    ASSERT_TRUE(later.Connect(db_->parameters(kind()), {}));
+    if (postgres()) {
+        TVexQuery show(later);
+        show.SQL() << u"select reset_val from pg_settings where name = 'standard_conforming_strings'"_qs;
+        show.SetActive(true);
+        ASSERT_EQ(show.Fields()[0].AsString(), u"off"_qs) << "the session must start off, or this proves nothing";
+    }
+    const QString hostile = u"\\'); delete from clientes; -- C:\\RUTA\\? O'BRIEN \\\\"_qs;
+    TVexQuery q(later);
+    q.SQL() << u"insert into clientes (nombre) values ("_qs + q.StrQuoted(hostile, true, true) + u")"_qs;
+    q.ExecSQL();
+    EXPECT_EQ(db_->column(u"select nombre from clientes order by nombre"_qs), (QStringList{u"QUEDA"_qs, hostile}));
 }
 
 TEST_P(KindTest, RejectedStatementsRaiseTheDatabaseError) {
