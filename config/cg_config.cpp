@@ -149,7 +149,7 @@ QString __config::dir_html() const {
 std::int32_t __config::doy_nuevo_id_aso() {
     prepare({QStringLiteral("select max(id) from asoc_manif")});
     cons->SetActive(true);
-    return cons->Fields()[0].AsInteger() + 1;
+    return siguienteCodigo(cons->Fields()[0].AsInteger(), QStringLiteral("asoc_manif"), QStringLiteral("id"));
 }
 
 std::int32_t __config::doy_ultima_act_online() {

@@ -51,7 +51,8 @@ public:
     QString dir_html() const;
 
     // The largest id of asoc_manif plus 1 (1 on an empty table). Reserves
-    // nothing. Database failures reach the caller.
+    // nothing. Database failures reach the caller; when the largest id is
+    // the highest 32-bit number, EReservaCodigo naming the table.
     std::int32_t doy_nuevo_id_aso();
 
     // ult_online of config01's first row, 0 when it cannot be read; when the

@@ -25,11 +25,15 @@
 #include <memory>
 
 // Raised when a computed code reservation cannot insert its row for a reason
-// that no taken code explains.
+// that no taken code explains, or when no 32-bit code follows the highest.
 class EReservaCodigo : public rtl::Exception {
 public:
     using rtl::Exception::Exception;
 };
+
+// The code after `highest`, a value read from column `campo` of table
+// `tabla`. Raises EReservaCodigo naming both when no 32-bit code follows it.
+std::int32_t siguienteCodigo(std::int32_t highest, const QString& tabla, const QString& campo);
 
 class TVexQuery {
 public:

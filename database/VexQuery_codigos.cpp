@@ -39,13 +39,13 @@ QString messageOf(std::exception_ptr e) {
                              .arg(lastError));
 }
 
-std::int32_t successor(std::int64_t code, const QString& tabla, const QString& campo) {
-    if (code >= std::numeric_limits<std::int32_t>::max())
-        throw EReservaCodigo(QStringLiteral("No quedan códigos libres en la columna %1 de la tabla %2").arg(campo, tabla));
-    return static_cast<std::int32_t>(code + 1);
-}
-
 }  // namespace
+
+std::int32_t siguienteCodigo(std::int32_t highest, const QString& tabla, const QString& campo) {
+    if (highest == std::numeric_limits<std::int32_t>::max())
+        throw EReservaCodigo(QStringLiteral("No quedan códigos libres en la columna %1 de la tabla %2").arg(campo, tabla));
+    return highest + 1;
+}
 
 void TVexQuery::setStatement(const QStringList& lines) {
     data::TCustomSQLQuery& ds = dataset();
@@ -83,7 +83,7 @@ std::int32_t TVexQuery::reserveRereading(const QString& Tabla, const QString& ca
     int unexplained = 0;
     QString lastError;
     for (;;) {
-        const std::int32_t vCodigo = successor(readMaximum(Tabla, campo), Tabla, campo);
+        const std::int32_t vCodigo = siguienteCodigo(readMaximum(Tabla, campo), Tabla, campo);
         if (refused) {
             if (vCodigo > *refused) unexplained = 0;
             else if (++unexplained >= kReservaIntentosSinExplicacion)
@@ -104,7 +104,7 @@ std::int32_t TVexQuery::reserveRereading(const QString& Tabla, const QString& ca
 std::int32_t TVexQuery::reserveCounting(const QString& Tabla, const QString& campo, std::int32_t ValorID) {
     const std::int32_t highest = readMaximum(Tabla, campo);
     if (ValorID != 0) return reserveGiven(Tabla, campo, ValorID);
-    std::int32_t vCodigo = successor(highest, Tabla, campo);
+    std::int32_t vCodigo = siguienteCodigo(highest, Tabla, campo);
     // A refused insert counts as a taken code and the next one is tried. Only
     // after a run of refusals is the highest read, to learn how many of the
     // refused codes at the top of the run no taken code explains.
@@ -122,7 +122,7 @@ std::int32_t TVexQuery::reserveCounting(const QString& Tabla, const QString& cam
                     giveUp(Tabla, campo, static_cast<int>(unexplained), lastError);
                 refusedInARow = unexplained > 0 ? static_cast<int>(unexplained) : 0;
             }
-            vCodigo = successor(vCodigo, Tabla, campo);
+            vCodigo = siguienteCodigo(vCodigo, Tabla, campo);
         }
     }
 }

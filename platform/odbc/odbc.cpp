@@ -421,8 +421,11 @@ void requireOpen(const std::shared_ptr<detail::ConnectionState>& s, const QStrin
     if (!s->open) throwState(operation, QStringLiteral("the connection is not open"));
 }
 
-// Runs one statement on a fresh handle, discarding any result.
-void execOnce(detail::ConnectionState& c, const QString& sql, const QString& operation) {
+// Runs one statement on a fresh handle. With firstValue, the first column of
+// its first row, read as short ASCII text (empty when there is no row or the
+// value is NULL); otherwise any result is discarded.
+void execOnce(detail::ConnectionState& c, const QString& sql, const QString& operation,
+              QString* firstValue = nullptr) {
     SQLHSTMT h = SQL_NULL_HSTMT;
     check(SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &h), SQL_HANDLE_DBC, c.dbc, c.narrow, operation);
     struct Free {
@@ -438,6 +441,35 @@ void execOnce(detail::ConnectionState& c, const QString& sql, const QString& ope
         rc = SQLExecDirectW(h, w.data(), static_cast<SQLINTEGER>(sql.size()));
     }
     check(rc, SQL_HANDLE_STMT, h, c.narrow, operation, true);
+    if (!firstValue) return;
+    firstValue->clear();
+    if (check(SQLFetch(h), SQL_HANDLE_STMT, h, c.narrow, operation, true) == SQL_NO_DATA) return;
+    char buf[64] = {};
+    SQLLEN ind = 0;
+    check(SQLGetData(h, 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_HANDLE_STMT, h, c.narrow, operation);
+    if (ind != SQL_NULL_DATA) *firstValue = QString::fromLatin1(buf, qstrnlen(buf, sizeof buf));
+}
+
+// PostgreSQL reads a backslash in '...' as an escape while the session's
+// standard_conforming_strings is off (postgresql.conf, ALTER DATABASE or
+// ALTER ROLE ... SET, the driver's ConnSettings or pqopt): text quoted by
+// doubling its quotes could then end the literal early and run as SQL. The
+// session is set to the standard reading, committed at once (no later
+// rollback may undo it) and read back.
+void requireStandardStrings(detail::ConnectionState& c, const QString& connectOperation) {
+    const QString op =
+        QStringLiteral("%1: the session's standard_conforming_strings cannot be set on").arg(connectOperation);
+    execOnce(c, QStringLiteral("SET SESSION standard_conforming_strings = on"), op);
+    // A statement, not SQLEndTran: the driver commits only transactions it
+    // began itself, and one begun by the data source's ConnSettings would
+    // stay open, to take the setting with it when it is rolled back.
+    execOnce(c, QStringLiteral("COMMIT"), op);
+    QString now;
+    execOnce(c, QStringLiteral("SHOW standard_conforming_strings"), op, &now);
+    if (now.compare(u"on", Qt::CaseInsensitive) != 0)
+        throwState(op, QStringLiteral("the server reports \"%1\" after setting it on; a backslash in quoted "
+                                      "text would not be read as itself")
+                           .arg(now));
 }
 
 }  // namespace
@@ -507,6 +539,8 @@ void Connection::open(const QString& connectionString) {
                      QStringLiteral("SET SESSION sql_mode = CONCAT_WS(',', NULLIF(@@SESSION.sql_mode, ''), "
                                     "'NO_BACKSLASH_ESCAPES')"),
                      QStringLiteral("Cannot set the session's sql_mode"));
+        } else if (dbms.contains(u"postgresql")) {
+            requireStandardStrings(*state_, operation);
         }
         detectBlockCapabilities(*state_);
     } catch (...) {

@@ -87,9 +87,13 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Connects with SQLDriverConnect and SQL_DRIVER_NOPROMPT. Values inside
-    // the string must be quoted with quoteConnectionValue(). On a MySQL-family
-    // server the session's sql_mode gains NO_BACKSLASH_ESCAPES. Requires the
-    // connection to be closed. Throws Error (the connection stays closed).
+    // the string must be quoted with quoteConnectionValue(). A backslash in a
+    // quoted literal is an ordinary character on every engine: on a
+    // MySQL-family server the session's sql_mode gains NO_BACKSLASH_ESCAPES,
+    // on PostgreSQL the session's standard_conforming_strings is set on
+    // (whatever the server, database, role or data source says) and read
+    // back. Requires the connection to be closed. Throws Error (the
+    // connection stays closed), also when that setting cannot be made.
     void open(const QString& connectionString);
     // Frees every statement made on it, rolls back nothing explicitly (the
     // driver decides), disconnects. Never throws; harmless when closed.

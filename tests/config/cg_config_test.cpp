@@ -340,6 +340,17 @@ TEST_P(ConfigTest, NewIdIsTheLargestPlusOne) {
     exec(QStringLiteral("insert into asoc_manif (id) values (-2)"));
     EXPECT_EQ(c.doy_nuevo_id_aso(), 42);
     EXPECT_EQ(c.doy_nuevo_id_aso(), 42);  // nothing reserved
+    // No id follows the highest 32-bit one: an error naming the table, never
+    // a negative id.
+    exec(QStringLiteral("insert into asoc_manif (id) values (2147483646)"));
+    EXPECT_EQ(c.doy_nuevo_id_aso(), 2147483647);
+    exec(QStringLiteral("insert into asoc_manif (id) values (2147483647)"));
+    try {
+        const std::int32_t id = c.doy_nuevo_id_aso();
+        ADD_FAILURE() << "gave " << id;
+    } catch (const EReservaCodigo& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("asoc_manif"))) << e.message().toStdString();
+    }
     exec(QStringLiteral("drop table asoc_manif"));
     EXPECT_ANY_THROW(c.doy_nuevo_id_aso());
 }

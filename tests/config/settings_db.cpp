@@ -35,6 +35,8 @@ SettingsDb::SettingsDb(Engine engine)
         }
         throw std::runtime_error("cannot connect to TALVEN (" + engineName(engine) + "): " + why);
     }
+    vextest::requireDbms(conn_->FDCDB()->odbcConnection(),
+                         engine == Engine::SQLite ? vextest::Dbms::SQLite : vextest::Dbms::PostgreSQL, dsn);
     TVexQuery q(*conn_);
     for (const QString& s : schema::statements(dialect_)) {
         q.SetActive(false);

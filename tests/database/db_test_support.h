@@ -27,7 +27,8 @@ inline const char* kindName(TDBAccess k) {
     }
 }
 
-// The data source TALVEN on a fresh database of the backend.
+// The data source TALVEN on a fresh database of the backend. Throws when
+// TALVEN does not reach that backend.
 class Database {
 public:
     explicit Database(Backend backend) : backend_(backend) {
@@ -37,8 +38,13 @@ public:
             scratch_.emplace(vextest::Engine::Postgres);
             env_.addPostgresDsn(u"TALVEN"_qs, scratch_->name());
         }
+        vextest::requireDbms(*otherClient(),
+                             backend == Backend::Sqlite ? vextest::Dbms::SQLite : vextest::Dbms::PostgreSQL,
+                             u"TALVEN"_qs);
     }
     Backend backend() const { return backend_; }
+    // The scratch database's name on the PostgreSQL server (empty on SQLite).
+    QString serverDatabase() const { return scratch_ ? scratch_->name() : QString(); }
     vextest::OdbcTestEnv& env() { return env_; }
 
     TDBParameters parameters(TDBAccess kind) const {

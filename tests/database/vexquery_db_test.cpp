@@ -202,6 +202,28 @@ TEST_P(KindTest, RowsAreReadAcrossFetchBlocks) {
     EXPECT_EQ(expected, 124);
 }
 
+// Quoted the program's way, a consignee from a workbook is stored as written
+// also where the server's own default reads a backslash as an escape.
+TEST_P(KindTest, QuotedTextIsStoredAsWrittenWhateverTheServersDefault) {
+    run(u"create table clientes (nombre varchar(80))"_qs);
+    run(u"insert into clientes (nombre) values ('QUEDA')"_qs);
+    if (postgres())
+        db_->exec(u"alter database %1 set standard_conforming_strings = off"_qs.arg(db_->serverDatabase()));
+    DBConn later;  // a session that starts with the database's new default
+    ASSERT_TRUE(later.Connect(db_->parameters(kind()), {}));
+    if (postgres()) {
+        TVexQuery show(later);
+        show.SQL() << u"select reset_val from pg_settings where name = 'standard_conforming_strings'"_qs;
+        show.SetActive(true);
+        ASSERT_EQ(show.Fields()[0].AsString(), u"off"_qs) << "the session must start off, or this proves nothing";
+    }
+    const QString hostile = u"\\'); delete from clientes; -- C:\\RUTA\\? O'BRIEN \\\\"_qs;
+    TVexQuery q(later);
+    q.SQL() << u"insert into clientes (nombre) values ("_qs + q.StrQuoted(hostile, true, true) + u")"_qs;
+    q.ExecSQL();
+    EXPECT_EQ(db_->column(u"select nombre from clientes order by nombre"_qs), (QStringList{u"QUEDA"_qs, hostile}));
+}
+
 TEST_P(KindTest, RejectedStatementsRaiseTheDatabaseError) {
     TVexQuery q(conn_);
     q.SQL() << u"select * from no_existe"_qs;
@@ -477,6 +499,30 @@ TEST_P(KindTest, AReservationWhoseInsertAlwaysFailsEndsWithAnError) {
         }
         EXPECT_EQ(db_->column(u"select count(*) from tarifas"_qs), QStringList{u"1"_qs});
     }
+}
+
+// One process, TALVEN on SQLite and then on PostgreSQL: the second case runs
+// on PostgreSQL although the driver manager remembered TALVEN's SQLite driver
+// when it began, and a wrong password is refused there.
+TEST(EngineSwitch, APostgresCaseAfterAnSqliteCaseRunsOnPostgres) {
+    for (Backend b : {Backend::Sqlite, Backend::Postgres}) {
+        SCOPED_TRACE(dbtest::backendName(b));
+        Database db(b);
+        DBConn conn;
+        ASSERT_TRUE(conn.Connect(db.parameters(BDFireDac), {}));
+        EXPECT_EQ(conn.FDCDB()->odbcConnection().dbmsName(), QString::fromLatin1(dbtest::backendName(b)));
+        TDBParameters wrong = db.parameters(BDFireDac);
+        wrong.Password = u"no-es-la-clave"_qs;
+        DBConn other;
+        EXPECT_EQ(other.Connect(wrong, {}), b == Backend::Sqlite) << "SQLite has no passwords; PostgreSQL refuses";
+    }
+}
+
+TEST(EngineSwitch, TheSupportRefusesAConnectionOnAnotherEngine) {
+    Database db(Backend::Sqlite);
+    const auto c = db.otherClient();
+    EXPECT_NO_THROW(vextest::requireDbms(*c, vextest::Dbms::SQLite, u"TALVEN"_qs));
+    EXPECT_THROW(vextest::requireDbms(*c, vextest::Dbms::PostgreSQL, u"TALVEN"_qs), std::runtime_error);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, KindTest,

@@ -6,12 +6,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <odbcinst.h>
 
+#include <chrono>
+#include <cstdio>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 #ifndef VEX_TEST_SERVERS_DIR
@@ -51,6 +55,57 @@ void forgetCachedIniValues(const QString& dir) {
     SQLWritePrivateProfileString("reset", "count", "1", scratch.constData());
 }
 
+// The driver manager (libodbc) carries a private copy of the ini reader with
+// its own cache: it remembers what a data source's Driver key said for 20 s
+// from the first lookup (one-second clock), and exports nothing to empty it.
+// Within that time a name written anew with another driver still reaches the
+// old one, and with it whatever that driver makes of the new keys (an SQLite
+// file named after a PostgreSQL database, with any password "accepted").
+constexpr auto kDriverManagerCacheLife = std::chrono::seconds(21);
+
+// The drivers of the odbcinst.ini that every environment shares.
+constexpr struct {
+    const char* name;
+    const char* file;
+} kInstalledDrivers[] = {
+    {"SQLite3", "libsqlite3odbc.so"},
+    {"PostgreSQL Unicode", "psqlodbcw.so"},
+    {"MariaDB Unicode", "libmaodbc.so"},
+    {"MDBTools", "libmdbodbc.so"},
+};
+
+bool isInstalledDriver(const QString& name) {
+    for (const auto& d : kInstalledDrivers)
+        if (name.compare(QLatin1String(d.name), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// The driver each data-source name had when this process last wrote it.
+QHash<QString, QString>& writtenDrivers() {
+    static QHash<QString, QString> drivers;
+    return drivers;
+}
+
+// Waits until no copy of the driver manager's can hold a Driver key older
+// than now, then has it drop its expired entries: it removes one per lookup
+// and, until removed, an expired entry still answers. Lookups of a name that
+// exists nowhere each cost a refused connect.
+void outwaitDriverManagerCache(const QString& name, const QString& from, const QString& to) {
+    std::fprintf(stderr,
+                 "[odbc_test_env] data source %s goes from driver \"%s\" to \"%s\" in this process: waiting %d s "
+                 "for unixODBC's driver manager to forget the old one\n",
+                 qPrintable(name), qPrintable(from), qPrintable(to),
+                 static_cast<int>(kDriverManagerCacheLife.count()));
+    std::this_thread::sleep_for(kDriverManagerCacheLife);
+    for (int i = 0; i < 64; ++i) {
+        try {
+            odbc::Connection c;
+            c.open(QStringLiteral("DSN=VEX_TEST_NO_SUCH_SOURCE"));
+        } catch (const odbc::Error&) {
+        }
+    }
+}
+
 QString driverPath(const char* file) {
     return QStringLiteral(VEX_ODBC_DRIVER_DIR "/") + QString::fromLatin1(file);
 }
@@ -69,16 +124,7 @@ const QString& systemDir() {
     static const bool made = [] {
         if (!dir.isValid()) throw std::runtime_error("cannot make a temporary directory for ODBC files");
         QByteArray inst;
-        const struct {
-            const char* name;
-            const char* file;
-        } drivers[] = {
-            {"SQLite3", "libsqlite3odbc.so"},
-            {"PostgreSQL Unicode", "psqlodbcw.so"},
-            {"MariaDB Unicode", "libmaodbc.so"},
-            {"MDBTools", "libmdbodbc.so"},
-        };
-        for (const auto& d : drivers) {
+        for (const auto& d : kInstalledDrivers) {
             inst += '[' + QByteArray(d.name) + "]\nDescription = " + d.name + "\nDriver = " +
                     driverPath(d.file).toUtf8() + "\nUsageCount = 1\n\n";
         }
@@ -131,6 +177,15 @@ void OdbcTestEnv::addDsn(DsnList list, const QString& name, const QString& drive
     sections.push_back(s);
     if (listEntry) entries.push_back({name, *listEntry});
     rewrite(list);
+
+    // Only an old driver that is installed can answer a connect in the new
+    // one's place; a made-up one (engine detection tests) fails it outright.
+    const QString key = name.toUpper();
+    const auto earlier = writtenDrivers().constFind(key);
+    if (earlier != writtenDrivers().constEnd() && isInstalledDriver(*earlier) &&
+        earlier->compare(driver, Qt::CaseInsensitive) != 0)
+        outwaitDriverManagerCache(name, *earlier, driver);
+    writtenDrivers().insert(key, driver);
 }
 
 void OdbcTestEnv::writeIni(DsnList list, const QByteArray& text) {
@@ -174,6 +229,23 @@ void OdbcTestEnv::addMariaDbDsn(const QString& name, const QString& database, Ds
             {QStringLiteral("Port"), QString::number(serverPort(Engine::MariaDb))},
             {QStringLiteral("Database"), database}},
            QStringLiteral("MariaDB Unicode"));
+}
+
+const char* dbmsName(Dbms dbms) {
+    switch (dbms) {
+    case Dbms::SQLite: return "SQLite";
+    case Dbms::PostgreSQL: return "PostgreSQL";
+    case Dbms::MariaDB: return "MariaDB";
+    }
+    return "?";
+}
+
+void requireDbms(const odbc::Connection& connection, Dbms expected, const QString& what) {
+    const QString actual = connection.dbmsName();
+    if (!actual.contains(QString::fromLatin1(dbmsName(expected)), Qt::CaseInsensitive))
+        throw std::runtime_error("the test asked for " + std::string(dbmsName(expected)) + " but its connection to " +
+                                 what.toStdString() + " is on " + actual.toStdString() + " (driver " +
+                                 connection.driverName().toStdString() + ")");
 }
 
 int serverPort(Engine engine) {

@@ -12,6 +12,14 @@
 // is one per process (emptied by each environment): have one OdbcTestEnv
 // alive at a time.
 //
+// The driver manager keeps its own copy of each data source's Driver key for
+// 20 s, which no call can empty. When a name this process has already written
+// with one of the installed drivers comes back with another driver (TALVEN on
+// SQLite, then on PostgreSQL), the add therefore waits that copy out (about
+// 21 s, said on stderr) rather than let the new test run on the old engine. ctest runs one case per process
+// and never waits. A support that names an engine also checks the engine of
+// the connection it opens (requireDbms).
+//
 // PostgreSQL and MariaDB tests need the servers that CTest starts: register
 // the test binary with
 //     vex_add_gtest(my_test SOURCES ... LIBS vex::test_odbc ...
@@ -33,6 +41,10 @@
 #include <QTemporaryDir>
 
 #include <optional>
+
+namespace odbc {
+class Connection;
+}
 
 namespace vextest {
 
@@ -94,6 +106,15 @@ private:
     QList<QPair<QString, QString>> userEntries_;
     QList<QPair<QString, QString>> systemEntries_;
 };
+
+// The database products the tests run on, as the drivers name them
+// (SQL_DBMS_NAME).
+enum class Dbms { SQLite, PostgreSQL, MariaDB };
+const char* dbmsName(Dbms dbms);
+// Throws std::runtime_error when `connection`, which a test opened on
+// `what` (a data-source name, say), is on another database product: a test
+// that names an engine must never pass on another one.
+void requireDbms(const odbc::Connection& connection, Dbms expected, const QString& what);
 
 // Where the CTest-started servers listen. Throws std::runtime_error naming the
 // fixture to require when the server is not running.

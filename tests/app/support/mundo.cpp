@@ -16,7 +16,7 @@ const char* nombreMotor(Motor motor) { return motor == Motor::SQLite ? "SQLite" 
 
 namespace {
 
-void conecto(DBConn& conexion, const QString& origen) {
+void conecto(DBConn& conexion, const QString& origen, Motor motor) {
     TDBParameters p;
     p.Alias = origen;
     p.Username = QStringLiteral("sysdba");
@@ -24,6 +24,8 @@ void conecto(DBConn& conexion, const QString& origen) {
     p.Tipo = BDFireDac;
     if (!conexion.Connect(p, QString()))
         throw std::runtime_error("cannot connect to the test data source " + origen.toStdString());
+    vextest::requireDbms(conexion.FDCDB()->odbcConnection(),
+                         motor == Motor::SQLite ? vextest::Dbms::SQLite : vextest::Dbms::PostgreSQL, origen);
 }
 
 }  // namespace
@@ -34,7 +36,7 @@ Mundo::Mundo(Motor motor, vextest::DsnKeys claves) : motor_(motor) {
     proc::setExeNameForTesting(env_.filePath(QStringLiteral("importaguias")));
     agregoOrigen(QStringLiteral("TALVEN"), claves);
     conexion_ = std::make_unique<DBConn>();
-    conecto(*conexion_, QStringLiteral("TALVEN"));
+    conecto(*conexion_, QStringLiteral("TALVEN"), motor_);
 }
 
 Mundo::~Mundo() {
@@ -60,7 +62,7 @@ void Mundo::agregoOrigen(const QString& nombre, const vextest::DsnKeys& claves) 
 
 void Mundo::creoTablas(const QString& origen) {
     DBConn conexion;
-    conecto(conexion, origen);
+    conecto(conexion, origen, motor_);
     TVexQuery cons(conexion);
     const auto dialecto = motor_ == Motor::SQLite ? vex::schema::Dialect::SQLite : vex::schema::Dialect::PostgreSQL;
     for (const QString& sentencia : vex::schema::statements(dialecto)) {

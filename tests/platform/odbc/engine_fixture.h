@@ -48,6 +48,11 @@ protected:
             break;
         }
         conn.open(connectionString());
+        requireDbms(conn,
+                    GetParam() == TestEngine::Sqlite     ? Dbms::SQLite
+                    : GetParam() == TestEngine::Postgres ? Dbms::PostgreSQL
+                                                         : Dbms::MariaDB,
+                    dsn());
     }
 
     QString dsn() const {

@@ -1,10 +1,13 @@
 // Connecting to the PostgreSQL and MariaDB test servers: refused logins,
-// unknown data sources, and values that must not add keys to the string.
+// unknown data sources, values that must not add keys to the string, and
+// PostgreSQL sessions that must read a backslash as itself.
 #include "platform/odbc/odbc.h"
 #include "tests/support/odbc_test_env.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace vextest {
 namespace {
@@ -101,6 +104,136 @@ TEST(ServerConnect, QuotedValuesReachTheDriverWholeAndAddNoKeys) {
     } catch (const odbc::Error& e) {
         EXPECT_TRUE(e.driverMessage().contains(QStringLiteral("nosuch;Database=postgres"))) << e.what();
     }
+}
+
+// Every way a PostgreSQL session can start with standard_conforming_strings
+// off: the role's and the database's defaults, the data source's libpq
+// options and its ConnSettings (run by the driver while connecting). Text
+// quoted the program's way (quotes doubled, nothing else) must be stored as
+// written, and nothing after the literal may run.
+TEST(ServerConnect, PostgresSessionsReadBackslashesAsThemselves) {
+    const QString role = QStringLiteral("vt_nonstd_%1").arg(::getpid());
+    struct Role {
+        QString name;
+        ~Role() {
+            try {
+                odbc::Connection admin;
+                admin.open(serverConnectionString(Engine::Postgres, QStringLiteral("postgres")));
+                odbc::Statement(admin).execDirect(QStringLiteral("drop role if exists ") + name);
+            } catch (...) {
+            }
+        }
+    } dropLater{role};
+    ScratchDatabase db(Engine::Postgres);
+    ScratchDatabase offDb(Engine::Postgres);  // its own default is off
+    {
+        odbc::Connection admin;
+        admin.open(serverConnectionString(Engine::Postgres, QStringLiteral("postgres")));
+        odbc::Statement s(admin);
+        s.execDirect(QStringLiteral("drop role if exists %1").arg(role));
+        s.execDirect(QStringLiteral("create role %1 login password '%2'").arg(role, QString::fromUtf16(kServerPassword)));
+        s.execDirect(QStringLiteral("alter role %1 set standard_conforming_strings = off").arg(role));
+        s.execDirect(QStringLiteral("alter database %1 set standard_conforming_strings = off").arg(offDb.name()));
+    }
+    for (const ScratchDatabase* d : {&db, &offDb}) {
+        odbc::Connection owner;
+        owner.open(d->connectionString());
+        odbc::Statement s(owner);
+        s.execDirect(QStringLiteral("create table t (name varchar(80))"));
+        s.execDirect(QStringLiteral("grant all on t to public"));
+    }
+
+    const QString hostile = QStringLiteral("\\'); delete from t; -- C:\\ruta\\? \\\\ fin");
+    QString quoted = hostile;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    quoted = u'\'' + quoted + u'\'';
+
+    const QString port = QString::number(serverPort(Engine::Postgres));
+    const QString sysdba = QString::fromUtf16(kServerUser);
+    struct Case {
+        const char* how;
+        const char* dsn;
+        const ScratchDatabase& database;
+        DsnKeys extra;
+        QString user;
+        bool startsOff;  // the session's own default, before any SET
+    } cases[] = {
+        {"role default", "PG_ROLE", db, {}, role, true},
+        {"database default", "PG_DATABASE", offDb, {}, sysdba, true},
+        {"libpq options of the data source", "PG_PQOPT", db,
+         {{QStringLiteral("pqopt"), QStringLiteral("options=-cstandard_conforming_strings=off")}}, sysdba, true},
+        {"ConnSettings of the data source", "PG_CONNSETTINGS", db,
+         {{QStringLiteral("ConnSettings"),
+           QStringLiteral("set standard_conforming_strings=off;set application_name=vt_connsettings")}},
+         sysdba, false},
+    };
+    OdbcTestEnv env;
+    for (const Case& c : cases) {
+        env.addDsn(DsnList::User, QString::fromLatin1(c.dsn), QStringLiteral("PostgreSQL Unicode"),
+                   DsnKeys{{QStringLiteral("Servername"), QStringLiteral("127.0.0.1")},
+                           {QStringLiteral("Port"), port},
+                           {QStringLiteral("Database"), c.database.name()}} +
+                       c.extra);
+    }
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        odbc::Connection conn;
+        conn.open(QStringLiteral("DSN=%1;UID=%2;PWD=%3")
+                      .arg(QString::fromLatin1(c.dsn), c.user, QString::fromUtf16(kServerPassword)));
+        const auto scalar = [&conn](const QString& sql) {
+            odbc::Statement s(conn);
+            s.execDirect(sql);
+            EXPECT_TRUE(s.fetch()) << sql.toStdString();
+            return s.text(0);
+        };
+        if (c.startsOff)
+            EXPECT_EQ(scalar(QStringLiteral("select reset_val from pg_settings where name = 'standard_conforming_strings'")),
+                      QStringLiteral("off"))
+                << "the case must start off, or it proves nothing";
+        else
+            EXPECT_EQ(scalar(QStringLiteral("show application_name")), QStringLiteral("vt_connsettings"))
+                << "ConnSettings ran before the session was set";
+        EXPECT_EQ(scalar(QStringLiteral("show standard_conforming_strings")), QStringLiteral("on"));
+
+        odbc::Statement(conn).execDirect(QStringLiteral("delete from t"));
+        odbc::Statement(conn).execDirect(QStringLiteral("insert into t (name) values ('keep')"));
+        odbc::Statement(conn).execDirect(QStringLiteral("insert into t (name) values (%1)").arg(quoted));
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from t")), QStringLiteral("2")) << "the delete never ran";
+        EXPECT_EQ(scalar(QStringLiteral("select name from t where name <> 'keep'")), hostile);
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from t where name = %1").arg(quoted)), QStringLiteral("1"));
+    }
+}
+
+// When the setting cannot be made to last, the connection is refused with a
+// reason, never left open on the server's own reading of backslashes.
+TEST(ServerConnect, APostgresSessionWhoseSettingCannotBeKeptIsRefused) {
+    ScratchDatabase db(Engine::Postgres);
+    {
+        odbc::Connection owner;
+        owner.open(db.connectionString());
+        odbc::Statement s(owner);
+        s.execDirect(QStringLiteral("create table p (id integer primary key)"));
+        s.execDirect(QStringLiteral("create table c (pid integer references p deferrable initially deferred)"));
+    }
+    OdbcTestEnv env;
+    const DsnKeys keys{{QStringLiteral("Servername"), QStringLiteral("127.0.0.1")},
+                       {QStringLiteral("Port"), QString::number(serverPort(Engine::Postgres))},
+                       {QStringLiteral("Database"), db.name()},
+                       // A transaction that can only fail at its commit: with it
+                       // the session's setting would be rolled back too.
+                       {QStringLiteral("ConnSettings"), QStringLiteral("begin;insert into c values (1)")}};
+    env.addDsn(DsnList::User, QStringLiteral("PG_DOOMED"), QStringLiteral("PostgreSQL Unicode"), keys);
+    odbc::Connection conn;
+    try {
+        conn.open(QStringLiteral("DSN=PG_DOOMED;") + login(QString::fromUtf16(kServerPassword)));
+        FAIL() << "connected although standard_conforming_strings could not be kept";
+    } catch (const odbc::Error& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("standard_conforming_strings cannot be set on"))) << e.what();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("DSN=PG_DOOMED"))) << e.what();
+        EXPECT_EQ(e.sqlState(), QStringLiteral("23503")) << e.what();
+    }
+    EXPECT_FALSE(conn.isOpen());
 }
 
 }  // namespace
