@@ -11,6 +11,7 @@ namespace {
 constexpr std::uint32_t kFreeSect = 0xFFFFFFFF;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+constexpr std::uint32_t kMiniStreamCutoff = 4096;
 constexpr std::size_t kUnbounded = std::numeric_limits<std::size_t>::max();
 constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
@@ -43,13 +44,18 @@ void CompoundFile::load() {
     char h[512];
     if (size_ < 512 || source_(0, h, sizeof h) != sizeof h || std::memcmp(h, kSignature, 8) != 0)
         fail("es demasiado corto o no tiene el encabezado de un documento de Office");
+    // The format fixes these fields. Believing another value would read other
+    // bytes than every other program does: a mini-stream cutoff of 0 or 2^31
+    // turns the same sectors into a different workbook.
+    const std::uint16_t version = u16At(h + 0x1A);
     const std::uint16_t sectorShift = u16At(h + 0x1E);
     const std::uint16_t miniShift = u16At(h + 0x20);
-    if (sectorShift != 9 && sectorShift != 12) fail("su encabezado declara un tamaño de sector no válido");
+    if (version != 3 && version != 4) fail("su encabezado declara una versión de documento de Office no válida");
+    if (sectorShift != (version == 3 ? 9 : 12)) fail("su encabezado declara un tamaño de sector no válido");
     if (miniShift != 6) fail("su encabezado declara un tamaño de sector pequeño no válido");
+    if (u32At(h + 0x38) != kMiniStreamCutoff) fail("su encabezado declara un límite de flujo pequeño no válido");
     sectorSize_ = 1u << sectorShift;
     miniSectorSize_ = 1u << miniShift;
-    miniCutoff_ = u32At(h + 0x38);
     // The header fills sector -1; a partial last sector still counts. The
     // file size cap keeps the count far below 2^32.
     const std::uint64_t sectors = size_ > sectorSize_ ? (size_ - sectorSize_ + sectorSize_ - 1) / sectorSize_ : 0;
@@ -270,7 +276,7 @@ bool CompoundFile::hasRootEntry(const QString& name) const { return findRoot(nam
 QByteArray CompoundFile::readRootStream(const QString& name) const {
     const Entry* e = findRoot(name);
     if (!e || e->type != 2) throw CompoundFileError(QStringLiteral("no contiene el flujo %1").arg(name));
-    if (e->size >= miniCutoff_) return readRegular(e->start, e->size, "un flujo");
+    if (e->size >= kMiniStreamCutoff) return readRegular(e->start, e->size, "un flujo");
 
     const std::uint64_t miniSize = miniStreamSize_;
     if (e->size > miniSize) fail("un flujo pequeño declara un tamaño mayor que el archivo");

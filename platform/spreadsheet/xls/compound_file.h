@@ -102,7 +102,6 @@ private:
     mutable std::vector<char> scratch_;  // one sector read from a source
     std::uint32_t sectorSize_ = 512;
     std::uint32_t miniSectorSize_ = 64;
-    std::uint32_t miniCutoff_ = 4096;
     std::uint32_t sectorCount_ = 0;  // sectors present in the file, a partial last one included
     std::vector<std::uint32_t> fat_;
     std::vector<std::uint32_t> miniFat_;

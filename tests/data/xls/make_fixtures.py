@@ -8,7 +8,7 @@ same date serials as the .xlsx date tests hold, and
 broken containers (looping chains, a cycling directory, absurd sizes,
 two Workbook streams), records that are wrong inside a sound container,
 texts with characters no cell may hold, rows written bottom up, and streams
-whose sectors lie last first.
+whose sectors lie last first, and version 4 documents (4096-byte sectors).
 Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
 """
 import os
@@ -25,10 +25,11 @@ def pad(data, size):
     return data + b"\0" * (-len(data) % size)
 
 
-def build_cfb(streams):
+def build_cfb(streams, sector=SECTOR):
     """streams: list of (name, bytes). Returns (bytearray, info) where info maps
     'fat' to the FAT sector numbers, each stream name to (start, count, mini),
-    and 'dir' to the first directory sector."""
+    and 'dir' to the first directory sector. Sectors of 4096 bytes make a
+    version 4 document, whose header fills the whole first sector."""
     mini_data, mini_fat, regular = b"", [], []
     info = {}
     for name, data in streams:
@@ -40,14 +41,14 @@ def build_cfb(streams):
             mini_data += pad(data, MINI)
         else:
             regular.append((name, data))
-    n_dir = (len(streams) + 1 + 3) // 4
-    n_minifat = (len(mini_fat) * 4 + SECTOR - 1) // SECTOR
-    n_ministream = (len(mini_data) + SECTOR - 1) // SECTOR
-    n_regular = sum((len(d) + SECTOR - 1) // SECTOR for _, d in regular)
+    n_dir = (len(streams) + 1 + sector // 128 - 1) // (sector // 128)
+    n_minifat = (len(mini_fat) * 4 + sector - 1) // sector
+    n_ministream = (len(mini_data) + sector - 1) // sector
+    n_regular = sum((len(d) + sector - 1) // sector for _, d in regular)
     n_fat = 1
     while True:
         total = n_fat + n_dir + n_minifat + n_ministream + n_regular
-        if (total + 127) // 128 <= n_fat:
+        if (total + sector // 4 - 1) // (sector // 4) <= n_fat:
             break
         n_fat += 1
     fat = [FATSECT] * n_fat
@@ -66,10 +67,10 @@ def build_cfb(streams):
     ministream_start = chain(n_ministream)
     body = b""
     for name, data in regular:
-        n = (len(data) + SECTOR - 1) // SECTOR
+        n = (len(data) + sector - 1) // sector
         info[name] = (chain(n), n, False, len(data))
-        body += pad(data, SECTOR)
-    fat += [FREESECT] * (n_fat * 128 - len(fat))
+        body += pad(data, sector)
+    fat += [FREESECT] * (n_fat * (sector // 4) - len(fat))
 
     def entry(name, typ, start, size, child=NOSTREAM, right=NOSTREAM):
         raw = name.encode("utf-16-le") + b"\0\0"
@@ -83,19 +84,19 @@ def build_cfb(streams):
     for i, (name, data) in enumerate(streams):
         start, _, _, size = info[name]
         dirs += entry(name, 2, start, size, right=i + 2 if i + 1 < len(streams) else NOSTREAM)
-    dirs = pad(dirs, SECTOR)
+    dirs = pad(dirs, sector)
 
     header = bytearray(b"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1" + b"\0" * 16)
-    header += struct.pack("<HHHHH", 0x3E, 3, 0xFFFE, 9, 6) + b"\0" * 6
-    header += struct.pack("<IIIIIIIII", 0, n_fat, dir_start, 0, CUTOFF,
+    header += struct.pack("<HHHHH", 0x3E, 3 if sector == 512 else 4, 0xFFFE, 9 if sector == 512 else 12, 6) + b"\0" * 6
+    header += struct.pack("<IIIIIIIII", 0 if sector == 512 else n_dir, n_fat, dir_start, 0, CUTOFF,
                           minifat_start if n_minifat else ENDOFCHAIN, n_minifat, ENDOFCHAIN, 0)
     difat = list(range(n_fat)) + [FREESECT] * (109 - n_fat)
     header += struct.pack("<109I", *difat)
-    out = bytearray(header)
+    out = bytearray(pad(bytes(header), sector))
     out += struct.pack("<%dI" % len(fat), *fat)
     out += dirs
-    out += pad(struct.pack("<%dI" % len(mini_fat), *mini_fat), SECTOR) if n_minifat else b""
-    out += pad(mini_data, SECTOR)
+    out += pad(struct.pack("<%dI" % len(mini_fat), *mini_fat), sector) if n_minifat else b""
+    out += pad(mini_data, sector)
     out += body
     info["fat"] = list(range(n_fat))
     info["dir"] = dir_start
@@ -362,6 +363,10 @@ def main():
     assert len(big) >= CUTOFF
     buf, info = build_cfb([("\x05SummaryInformation", b"\0" * 200), ("Workbook", big)])
     write("sst-continue-encoding-switch.xls", buf)
+    # The same two workbooks in a version 4 document (4096-byte sectors).
+    write("version-4-small-waybill.xls", build_cfb([("Workbook", tiny)], sector=4096)[0])
+    write("version-4-sst-continue.xls",
+          build_cfb([("\x05SummaryInformation", b"\0" * 200), ("Workbook", big)], sector=4096)[0])
 
     # Broken containers, all built from the same two workbooks.
     start, n, _, _ = info["Workbook"]

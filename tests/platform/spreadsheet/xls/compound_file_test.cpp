@@ -21,6 +21,8 @@ TEST(CompoundFile, ReadsStreamsFromTheMiniStreamAndFromRegularSectors) {
         {"sheetjs-waybills.xls", true},
         {"sst-continue-encoding-switch.xls", false},
         {"sheetjs-many-rows.xls", false},
+        {"version-4-small-waybill.xls", true},
+        {"version-4-sst-continue.xls", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
