@@ -1,5 +1,6 @@
 #include "platform/odbc/odbc.h"
 
+#include "platform/odbc/decimal_text.h"
 #include "platform/odbc/driver_probe.h"
 #include "platform/runtime/exception.h"
 #include "platform/runtime/strings.h"
@@ -741,26 +742,6 @@ bool readText(detail::StatementState& s, SQLUSMALLINT col, QString& out, const Q
 FetchAs effectiveKind(const detail::StatementState& s, size_t i) {
     const FetchAs kind = fetchKind(static_cast<SQLSMALLINT>(s.columns[i].sqlType));
     return kind == FetchAs::Integer && s.textOnlyIntegers ? FetchAs::Text : kind;
-}
-
-bool isAsciiDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
-
-// Exact decimals read as text carry a point whatever the locale. The
-// PostgreSQL driver writes them with the C library's decimal point of the
-// moment ("10,125" under es_UY), which no reader could tell from a thousands
-// separator; a decimal's text is a sign, digits and at most one separator,
-// so the one character between the digits is that point.
-void pointAsDecimalSeparator(QString& text) {
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    if (i < n && (text[i] == u'-' || text[i] == u'+')) ++i;
-    const qsizetype digitsFrom = i;
-    while (i < n && isAsciiDigit(text[i])) ++i;
-    if (i == digitsFrom || i + 1 >= n || text[i] == u'.' || text[i].isSpace()) return;
-    const qsizetype separator = i;
-    for (++i; i < n; ++i)
-        if (!isAsciiDigit(text[i])) return;
-    text[separator] = u'.';
 }
 
 // Text of column i as read: SQLite declares integer columns that may hold
