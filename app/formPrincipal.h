@@ -12,6 +12,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -56,7 +57,17 @@ public:
     // Leaves no item chosen, also when a row fails part-way.
     void cargoComboManifiestos(QComboBox* combo, std::int32_t tipo);
     // Reads the workbook named in txtArchivo into conocimientos and lista.
+    // Stops, as at any failure while rows are read, once the waybills read
+    // take more than memoriaMaximaDeLaLista (see memoriaDeLaGuia).
     void btnProcesarClick(QObject* Sender);
+    // What the waybills of one reading may take in memory, with their rows of
+    // lista: beside the workbook's own cells (at most 192 MiB while it is
+    // open) the whole program stays within 512 MiB. About 130,000 ordinary
+    // waybills; a cell's text counts in full wherever it is repeated.
+    static constexpr std::size_t memoriaMaximaDeLaLista = std::size_t{160} << 20;
+    // What `c` and its row of lista take, as btnProcesarClick counts it: a
+    // fixed share (the object, its texts' headers, the row) and its texts.
+    static std::size_t memoriaDeLaGuia(const TConocimiento& c);
     // Fills lista from conocimientos in one update; enables "Guardar" when
     // there is at least one row.
     void listoConocimientos();

@@ -569,6 +569,36 @@ TEST_P(Ventana, ProcesarShowsAmountsWithTheLocalesDecimalSeparator) {
     EXPECT_EQ(ventana->filas->text(1, 4), q("3"));
 }
 
+// A workbook holds a repeated text once, each waybill holds its own copy: a
+// small file of long shared texts must not take the program's memory. The
+// reading stops, as at any failure while rows are read, once the waybills
+// read take more than the bound, keeping them.
+TEST_P(Ventana, AReadingPastTheListsMemoryBoundStopsAndKeepsWhatWasRead) {
+    arranco();
+    const QString largo = QString(32000, u'x');
+    std::vector<Fila> filas{prueba::encabezado()};
+    for (int i = 1; i <= 1000; ++i)
+        filas.push_back(prueba::filaGuia(largo, largo, q("G%1").arg(i), largo, 1.0, 1.0, 1.0, q("JPNRT")));
+    libro(filas);
+    procesar();
+    ASSERT_EQ(dialogos.size(), 1u);
+    EXPECT_EQ(dialogos[0].kind, vcl::DialogKind::Message);
+    const std::int32_t leidas = ventana->conocimientos->Count();
+    ASSERT_GT(leidas, 1);
+    ASSERT_LT(leidas, 1000);
+    EXPECT_TRUE(dialogos[0].text.startsWith(q("Error : el libro tiene más guías de las que se pueden importar")))
+        << dialogos[0].text.toStdString();
+    EXPECT_TRUE(dialogos[0].text.contains(q("hasta la fila %1").arg(leidas + 1))) << dialogos[0].text.toStdString();
+    const std::size_t cadaUna = TfrmPrincipal::memoriaDeLaGuia(ventana->conocimientos->get_item(0));
+    EXPECT_GT(static_cast<std::size_t>(leidas) * cadaUna, TfrmPrincipal::memoriaMaximaDeLaLista);
+    EXPECT_LE(static_cast<std::size_t>(leidas - 1) * cadaUna, TfrmPrincipal::memoriaMaximaDeLaLista);
+    EXPECT_EQ(ventana->conocimientos->get_item(leidas - 1).numero, q("G%1").arg(leidas));
+    EXPECT_EQ(ventana->conocimientos->get_item(leidas - 1).remitente, QString(32000, u'X'));
+    EXPECT_EQ(ventana->filas->rowCount(), leidas);
+    EXPECT_TRUE(ventana->btnGuardar->isEnabled());
+    EXPECT_TRUE(ventana->btnProcesar->isEnabled());
+}
+
 // -------------------------------------------------------------- Guardar
 
 struct Leido {
