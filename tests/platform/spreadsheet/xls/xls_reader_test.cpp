@@ -206,6 +206,14 @@ TEST(XlsReader, KeepsTextsAsTheWorkbookHoldsThem) {
         EXPECT_EQ(cell->text, QString::fromStdU16String(c.text));
         EXPECT_FALSE(cell->tooLong);
     }
+    // A shared string longer than a cell holds, across CONTINUE records, is
+    // only marked; the cells around it read.
+    const xl::WorkbookData longer =
+        xl::readCompoundDocument(load(dataFile("waybills-text-longer-than-a-cell.xls")), QStringLiteral("guias.xls"));
+    ASSERT_TRUE(longer.firstWorksheet.find(3, 2));
+    EXPECT_TRUE(longer.firstWorksheet.find(3, 2)->tooLong);
+    EXPECT_EQ(longer.firstWorksheet.find(3, 1)->text, QStringLiteral("rem dos"));
+    EXPECT_EQ(longer.firstWorksheet.find(3, 4)->text, QStringLiteral("notificar b"));
     // The unused shared string is in the pool as written.
     const xl::WorkbookData wb =
         xl::readCompoundDocument(load(dataFile("text-unused-bad-shared-string.xls")), QStringLiteral("guias.xls"));
