@@ -4,8 +4,12 @@
 // .xls files with every cell of a BIFF8 sheet in bottom-up rows beside
 // millions of empty shared strings, in order and with the stream's sectors
 // out of order, .xlsx files of one enormous attribute or text, a stored
-// .xlsx with a 90-million-character consignee and .xls files of 33 million
-// one-character shared strings no cell uses. The files are written by this program
+// .xlsx with a 90-million-character consignee, .xls files of 33 million
+// one-character shared strings no cell uses, and two small .xlsx files that
+// cost the reader little and the program's waybill list much (one long
+// shared string in every text of 3,000 rows; a waybill in every row of the
+// sheet): bench/app's bench_app_worst reads each through the whole window.
+// The files are written by this program
 // (once, into DIR). Goal: no case peaks above 512 MiB, whether the reader
 // takes the file or refuses it.
 //
@@ -148,6 +152,34 @@ void longConsignee(const std::string& path, std::size_t size) {
                              "<c r=\"E2\" t=\"inlineStr\"><is><t>176-10000001</t></is></c>"
                              "<c r=\"I2\"><v>12.5</v></c></row>";
     writeXlsx(path, rows, &items, true);
+}
+
+// Rows 2 to `rows` + 1, each a waybill whose texts (columns A, B, D, F, G, H)
+// are all one shared string of a cell's most characters: the reader holds it
+// once, the program a copy of it for each field of each row it reads.
+void repeatedLongText(const std::string& path, int rows) {
+    const std::string items = "<si><t>" + letters(32767, false) + "</t></si>";
+    std::string data;
+    for (int r = 2; r <= rows + 1; ++r) {
+        const std::string n = std::to_string(r);
+        data += "<row r=\"" + n + "\">";
+        for (const char* col : {"A", "B", "D"}) data += "<c r=\"" + std::string(col) + n + "\" t=\"s\"><v>0</v></c>";
+        data += "<c r=\"E" + n + "\"><v>" + n + "</v></c>";
+        for (const char* col : {"F", "G", "H"}) data += "<c r=\"" + std::string(col) + n + "\" t=\"s\"><v>0</v></c>";
+        data += "</row>";
+    }
+    writeXlsx(path, data, &items);
+}
+
+// Every row of a sheet from 2 on holds just its waybill number in E: as many
+// waybills as a sheet has rows, each costing the program its list entry.
+void everyRowAWaybill(const std::string& path) {
+    std::string data;
+    for (std::int32_t r = 2; r <= 1048576; ++r) {
+        const std::string n = std::to_string(r);
+        data += "<row r=\"" + n + "\"><c r=\"E" + n + "\"><v>" + n + "</v></c></row>";
+    }
+    writeXlsx(path, data, nullptr);
 }
 
 // ------------------------------------------------------------------- .xls
@@ -375,6 +407,9 @@ const std::vector<Case>& cases() {
          [](const std::string& p) { longConsignee(p, 90'000'000); }},
         {"control-shared-strings.xls", "33 million shared strings of one U+0001, no cell using them (132 MB)",
          [](const std::string& p) { writeCompoundFile(p, controlStrings(33'000'000, 0)); }},
+        {"repeated-long-text.xlsx", "3,000 waybills whose six texts are one shared string of 32,767 characters",
+         [](const std::string& p) { repeatedLongText(p, 3000); }},
+        {"every-row-a-waybill.xlsx", "1,048,575 waybills, only their numbers", everyRowAWaybill},
         {"control-shared-strings-padded.xls", "the same with 112 MB of records no reader needs (244 MB)",
          [](const std::string& p) { writeCompoundFile(p, controlStrings(33'000'000, 112'000'000)); }},
     };
