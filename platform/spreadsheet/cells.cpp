@@ -75,11 +75,15 @@ QStringView SheetData::text(TextId id) const {
     return {textUnits_.data() + begin, static_cast<qsizetype>(endOf(textEnds_[id]) - begin)};
 }
 
-void SheetData::append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value) {
+void SheetData::checkPosition(std::int32_t row, std::int32_t column) {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
         throw ReadError(QStringLiteral("La celda de la fila %1, columna %2 está fuera de los límites de una hoja")
                             .arg(row)
                             .arg(column));
+}
+
+void SheetData::append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value) {
+    checkPosition(row, column);
     const std::uint64_t pos = static_cast<std::uint64_t>(row - 1) << 14 | static_cast<std::uint64_t>(column - 1);
     finished_ = false;
     if (!cells_.empty() && inOrder_) {
@@ -97,6 +101,7 @@ void SheetData::append(std::int32_t row, std::int32_t column, CellKind kind, std
 
 void SheetData::set(std::int32_t row, std::int32_t column, const Cell& cell) {
     if (isTextKind(cell.kind)) {
+        checkPosition(row, column);  // before the text goes into the pool
         const TextId id = addText(cell.text);
         append(row, column, cell.kind, id);
     } else {

@@ -138,6 +138,7 @@ private:
     static constexpr std::uint32_t kTooLongMark = std::uint32_t{1} << 31;
     static std::size_t endOf(std::uint32_t end) { return end & ~kTooLongMark; }
 
+    static void checkPosition(std::int32_t row, std::int32_t column);
     void append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value);
     void charge(std::size_t bytes);
     TextId endText(std::size_t at, std::size_t units);

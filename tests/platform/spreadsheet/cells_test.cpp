@@ -46,6 +46,9 @@ TEST(SheetData, RefusesPositionsOffTheGrid) {
         SCOPED_TRACE(testing::Message() << row << "," << col);
         EXPECT_THROW(s.set(row, col, number(1)), xl::ReadError);
     }
+    // A text for a cell off the grid never reaches the pool.
+    EXPECT_THROW(s.set(0, 1, xl::Cell{xl::CellKind::Text, 0, QStringLiteral("fuera")}), xl::ReadError);
+    EXPECT_EQ(s.textCount(), 0u);
     s.set(xl::kMaxRows, xl::kMaxColumns, number(9));
     s.finish();
     EXPECT_EQ(at(s, xl::kMaxRows, xl::kMaxColumns), 9);
