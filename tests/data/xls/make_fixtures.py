@@ -7,8 +7,10 @@ CONTINUE records with the encoding switching, the 1904 date system, the
 same date serials as the .xlsx date tests hold, and
 broken containers (looping chains, a cycling directory, absurd sizes,
 two Workbook streams), records that are wrong inside a sound container,
-texts with characters no cell may hold, rows written bottom up, and streams
-whose sectors lie last first.
+texts with characters the program cannot store (kept by the reader, judged
+where a cell is read), rows written bottom up, streams whose sectors lie
+last first, and waybill workbooks in the program's layout for the window's
+tests (odd characters where nothing is read, and in cells that are read).
 Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
 """
 import os
@@ -515,9 +517,9 @@ def main():
     other = workbook([("Hoja1", 0, worksheet(number(0, 0, 2.0)))], sst([]))
     write("two-workbook-streams.xls", build_cfb([("Workbook", one), ("WORKBOOK", other)])[0])
 
-    # Texts with characters no cell may hold, one file per place a text comes
-    # from; and the characters that are fine (tab, line breaks, a surrogate
-    # pair, a bad shared string no cell uses).
+    # Texts with characters the program cannot store, one file per place a
+    # text comes from; and the characters that are fine (tab, line breaks, a
+    # surrogate pair, a NUL in a shared string no cell uses).
     fine = workbook([("Hoja1", 0, worksheet(label_sst(0, 0, 0) + label(1, 0, "a\tb\r\nc") + label(2, 0, "\U0001F600")))],
                     sst(["Guía", "125\x00"]))
     write("text-unused-bad-shared-string.xls", build_cfb([("Workbook", fine)])[0])
