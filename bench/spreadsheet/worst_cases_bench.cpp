@@ -3,7 +3,13 @@
 // an .xlsx of millions of empty shared strings and cells that use them, and
 // .xls files with every cell of a BIFF8 sheet in bottom-up rows beside
 // millions of empty shared strings, in order and with the stream's sectors
-// out of order, and .xlsx files of one enormous attribute or text. The files are written by this program
+// out of order, .xlsx files of one enormous attribute or text, a stored
+// .xlsx with a 90-million-character consignee, .xls files of 33 million
+// one-character shared strings no cell uses, and two small .xlsx files that
+// cost the reader little and the program's waybill list much (one long
+// shared string in every text of 3,000 rows; a waybill in every row of the
+// sheet): bench/app's bench_app_worst reads each through the whole window.
+// The files are written by this program
 // (once, into DIR). Goal: no case peaks above 512 MiB, whether the reader
 // takes the file or refuses it.
 //
@@ -36,15 +42,18 @@ constexpr long kGoalKiB = 512 * 1024;
 // ------------------------------------------------------------------ .xlsx
 
 // libzip reads `content` only when the archive is closed: it must live until then.
-void addPart(zip_t* z, const std::string& name, const std::string& content) {
+void addPart(zip_t* z, const std::string& name, const std::string& content, bool stored = false) {
     zip_source_t* src = zip_source_buffer(z, content.data(), content.size(), 0);
-    if (src == nullptr || zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE) < 0) {
+    const zip_int64_t index = src == nullptr ? -1 : zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE);
+    if (index < 0 || (stored && zip_set_file_compression(z, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0) != 0)) {
         std::fprintf(stderr, "zip_file_add %s\n", name.c_str());
         std::exit(1);
     }
 }
 
-void writeXlsx(const std::string& path, const std::string& sheetData, const std::string* sharedStrings) {
+// `stored`: every part without compression, as some tools write them.
+void writeXlsx(const std::string& path, const std::string& sheetData, const std::string* sharedStrings,
+               bool stored = false) {
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
     std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
@@ -61,11 +70,11 @@ void writeXlsx(const std::string& path, const std::string& sheetData, const std:
     int err = 0;
     zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (z == nullptr) std::exit(1);
-    addPart(z, "_rels/.rels", root);
-    addPart(z, "xl/workbook.xml", book);
-    addPart(z, "xl/_rels/workbook.xml.rels", rels);
-    addPart(z, "xl/worksheets/sheet1.xml", sheet);
-    if (sharedStrings != nullptr) addPart(z, "xl/sharedStrings.xml", sst);
+    addPart(z, "_rels/.rels", root, stored);
+    addPart(z, "xl/workbook.xml", book, stored);
+    addPart(z, "xl/_rels/workbook.xml.rels", rels, stored);
+    addPart(z, "xl/worksheets/sheet1.xml", sheet, stored);
+    if (sharedStrings != nullptr) addPart(z, "xl/sharedStrings.xml", sst, stored);
     if (zip_close(z) != 0) std::exit(1);
 }
 
@@ -129,6 +138,48 @@ void hugeSharedString(const std::string& path, std::size_t size) {
 void hugeInlineText(const std::string& path, std::size_t size) {
     writeXlsx(path, "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + letters(size, true) + "</t></is></c></row>",
               nullptr);
+}
+
+// A waybill in row 2 whose consignee (B2, a shared string) has `size`
+// characters, every part stored: the file is as large as the text.
+void longConsignee(const std::string& path, std::size_t size) {
+    std::string items = "<si><t>numero</t></si><si><t>";
+    items += letters(size, false);
+    items += "</t></si>";
+    const std::string rows = "<row r=\"1\"><c r=\"E1\" t=\"s\"><v>0</v></c></row>"
+                             "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>remitente</t></is></c>"
+                             "<c r=\"B2\" t=\"s\"><v>1</v></c>"
+                             "<c r=\"E2\" t=\"inlineStr\"><is><t>176-10000001</t></is></c>"
+                             "<c r=\"I2\"><v>12.5</v></c></row>";
+    writeXlsx(path, rows, &items, true);
+}
+
+// Rows 2 to `rows` + 1, each a waybill whose texts (columns A, B, D, F, G, H)
+// are all one shared string of a cell's most characters: the reader holds it
+// once, the program a copy of it for each field of each row it reads.
+void repeatedLongText(const std::string& path, int rows) {
+    const std::string items = "<si><t>" + letters(32767, false) + "</t></si>";
+    std::string data;
+    for (int r = 2; r <= rows + 1; ++r) {
+        const std::string n = std::to_string(r);
+        data += "<row r=\"" + n + "\">";
+        for (const char* col : {"A", "B", "D"}) data += "<c r=\"" + std::string(col) + n + "\" t=\"s\"><v>0</v></c>";
+        data += "<c r=\"E" + n + "\"><v>" + n + "</v></c>";
+        for (const char* col : {"F", "G", "H"}) data += "<c r=\"" + std::string(col) + n + "\" t=\"s\"><v>0</v></c>";
+        data += "</row>";
+    }
+    writeXlsx(path, data, &items);
+}
+
+// Every row of a sheet from 2 on holds just its waybill number in E: as many
+// waybills as a sheet has rows, each costing the program its list entry.
+void everyRowAWaybill(const std::string& path) {
+    std::string data;
+    for (std::int32_t r = 2; r <= 1048576; ++r) {
+        const std::string n = std::to_string(r);
+        data += "<row r=\"" + n + "\"><c r=\"E" + n + "\"><v>" + n + "</v></c></row>";
+    }
+    writeXlsx(path, data, nullptr);
 }
 
 // ------------------------------------------------------------------- .xls
@@ -208,6 +259,46 @@ std::string biffStream(std::uint32_t emptyStrings, std::uint32_t rows, bool mulr
             }
         }
     }
+    record(s, 0x000A, "");
+    return s;
+}
+
+// A Workbook stream: `count` shared strings of one U+0001 each (no cell uses
+// them), `padding` bytes of records no reader needs, then a worksheet with
+// one waybill number in E2.
+std::string controlStrings(std::uint32_t count, std::size_t padding) {
+    std::string s;
+    record(s, 0x0809, bof(0x0005));
+    std::string sst;
+    put32(sst, count);
+    put32(sst, count);
+    bool first = true;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        sst += std::string("\1\0\0\1", 4);  // count 1, flags 0, U+0001
+        if (sst.size() + 4 > 8224 || i + 1 == count) {
+            record(s, first ? 0x00FC : 0x003C, sst);
+            sst.clear();
+            first = false;
+        }
+    }
+    for (std::size_t done = 0; done < padding; done += 4 + 8000) record(s, 0x00EF, std::string(8000, 'p'));
+    const std::string name = "Hoja";
+    const std::size_t sheetAt = s.size() + 4 + 8 + name.size() + 4;
+    std::string bound;
+    put32(bound, static_cast<std::uint32_t>(sheetAt));
+    bound += std::string("\0\0", 2);
+    bound += static_cast<char>(name.size());
+    bound += '\0';
+    bound += name;
+    record(s, 0x0085, bound);
+    record(s, 0x000A, "");
+    record(s, 0x0809, bof(0x0010));
+    std::string rk;
+    put16(rk, 1);
+    put16(rk, 4);
+    put16(rk, 0);
+    put32(rk, 10000001u << 2 | 2);
+    record(s, 0x027E, rk);
     record(s, 0x000A, "");
     return s;
 }
@@ -312,6 +403,15 @@ const std::vector<Case>& cases() {
          [](const std::string& p) { hugeSharedString(p, 120u << 20); }},
         {"huge-inline-text.xlsx", "one inline text of 95 MiB (with an _xHHHH_ escape) in a sheet",
          [](const std::string& p) { hugeInlineText(p, 95u << 20); }},
+        {"long-consignee-stored.xlsx", "a waybill whose consignee has 90 million characters, parts stored (90 MB)",
+         [](const std::string& p) { longConsignee(p, 90'000'000); }},
+        {"control-shared-strings.xls", "33 million shared strings of one U+0001, no cell using them (132 MB)",
+         [](const std::string& p) { writeCompoundFile(p, controlStrings(33'000'000, 0)); }},
+        {"repeated-long-text.xlsx", "3,000 waybills whose six texts are one shared string of 32,767 characters",
+         [](const std::string& p) { repeatedLongText(p, 3000); }},
+        {"every-row-a-waybill.xlsx", "1,048,575 waybills, only their numbers", everyRowAWaybill},
+        {"control-shared-strings-padded.xls", "the same with 112 MB of records no reader needs (244 MB)",
+         [](const std::string& p) { writeCompoundFile(p, controlStrings(33'000'000, 112'000'000)); }},
     };
     return all;
 }

@@ -24,6 +24,9 @@ bool isTextKind(CellKind kind) { return kind == CellKind::Text || kind == CellKi
 
 }  // namespace
 
+SheetData::SheetData(std::size_t maxBytes)
+    : maxBytes_(std::min(maxBytes, (std::size_t{1} << 32) - 1)) {}  // keeps kTooLongMark free
+
 void SheetData::tooLarge() const {
     throw SheetTooLarge(QStringLiteral("sus celdas y textos ocupan más de %1 MiB en memoria; "
                                        "el archivo es demasiado grande o está manipulado")
@@ -41,32 +44,46 @@ void SheetData::checkTextRoom(std::size_t units) const {
 
 SheetData::TextId SheetData::addText(QStringView text) {
     const auto units = static_cast<std::size_t>(text.size());
+    if (units > kMaxCellTextUnits) return addTooLongText();
     checkTextRoom(units);
-    charge(units * sizeof(char16_t) + sizeof(std::uint32_t));
     const std::size_t at = textUnits_.size();
     textUnits_.resize(at + units);
     if (units > 0) std::memcpy(textUnits_.data() + at, text.utf16(), units * sizeof(char16_t));
-    textEnds_.push_back(static_cast<std::uint32_t>(at + units));
+    return endText(at, units);
+}
+
+SheetData::TextId SheetData::addTooLongText() {
+    charge(sizeof(std::uint32_t));
+    textEnds_.push_back(static_cast<std::uint32_t>(textUnits_.size()) | kTooLongMark);
     return static_cast<TextId>(textEnds_.size() - 1);
 }
 
 SheetData::TextId SheetData::endText(std::size_t at, std::size_t units) {
-    textUnits_.resize(at + units);
-    charge(units * sizeof(char16_t) + sizeof(std::uint32_t));
+    // Written at `at`; only `units` of them stay, and only if they fit.
+    textUnits_.resize(at);
+    if (units > kMaxCellTextUnits) return addTooLongText();
+    const std::size_t bytes = units * sizeof(char16_t) + sizeof(std::uint32_t);
+    if (bytes > maxBytes_ - usedBytes_) tooLarge();
     textEnds_.push_back(static_cast<std::uint32_t>(at + units));
+    textUnits_.resize(at + units);
+    usedBytes_ += bytes;
     return static_cast<TextId>(textEnds_.size() - 1);
 }
 
 QStringView SheetData::text(TextId id) const {
-    const std::size_t begin = id == 0 ? 0 : textEnds_[id - 1];
-    return {textUnits_.data() + begin, static_cast<qsizetype>(textEnds_[id] - begin)};
+    const std::size_t begin = id == 0 ? 0 : endOf(textEnds_[id - 1]);
+    return {textUnits_.data() + begin, static_cast<qsizetype>(endOf(textEnds_[id]) - begin)};
 }
 
-void SheetData::append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value) {
+void SheetData::checkPosition(std::int32_t row, std::int32_t column) {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
         throw ReadError(QStringLiteral("La celda de la fila %1, columna %2 está fuera de los límites de una hoja")
                             .arg(row)
                             .arg(column));
+}
+
+void SheetData::append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value) {
+    checkPosition(row, column);
     const std::uint64_t pos = static_cast<std::uint64_t>(row - 1) << 14 | static_cast<std::uint64_t>(column - 1);
     finished_ = false;
     if (!cells_.empty() && inOrder_) {
@@ -84,6 +101,7 @@ void SheetData::append(std::int32_t row, std::int32_t column, CellKind kind, std
 
 void SheetData::set(std::int32_t row, std::int32_t column, const Cell& cell) {
     if (isTextKind(cell.kind)) {
+        checkPosition(row, column);  // before the text goes into the pool
         const TextId id = addText(cell.text);
         append(row, column, cell.kind, id);
     } else {
@@ -139,8 +157,13 @@ std::optional<Cell> SheetData::find(std::int32_t row, std::int32_t column) const
     if (it == last || position(*it) != want) return {};
     Cell cell;
     cell.kind = static_cast<CellKind>(it->key & 7);
-    if (isTextKind(cell.kind)) cell.text = text(static_cast<TextId>(it->value)).toString();
-    else cell.number = bitsNumber(it->value);
+    if (isTextKind(cell.kind)) {
+        const auto id = static_cast<TextId>(it->value);
+        cell.text = text(id).toString();
+        cell.tooLong = isTooLong(id);
+    } else {
+        cell.number = bitsNumber(it->value);
+    }
     return cell;
 }
 
@@ -162,31 +185,20 @@ QString cellName(std::int32_t row, std::int32_t column) {
     return letters + QString::number(row);
 }
 
-std::optional<char16_t> forbiddenCharacter(QStringView text) {
+std::optional<char16_t> unstorableCharacter(QStringView text) {
     const char16_t* p = text.utf16();
     const auto n = static_cast<std::size_t>(text.size());
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t u = p[i];
-        if (u >= 0x20 && u < 0xD800) continue;  // nearly every character
-        if (u < 0x20) {
-            if (u == u'\t' || u == u'\n' || u == u'\r') continue;
-            return u;
+        if (u == 0) return u;
+        if (u < 0xD800 || u >= 0xE000) continue;  // nearly every character
+        if (u < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000) {
+            ++i;  // a high surrogate and its low one
+            continue;
         }
-        if (u >= 0xD800 && u < 0xDC00) {  // a high surrogate needs a low one after it
-            if (i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000) {
-                ++i;
-                continue;
-            }
-            return u;
-        }
-        if (u < 0xE000 || u == 0xFFFE || u == 0xFFFF) return u;  // a low surrogate alone, or a non-character
+        return u;  // a high surrogate alone, or a low one without its high one before it
     }
     return std::nullopt;
-}
-
-QString forbiddenCharacterReason(std::int32_t row, std::int32_t column, const QString& sheetName, char16_t unit) {
-    return QStringLiteral("la celda %1 de la hoja «%2» tiene un texto con un carácter no válido (U+%3)")
-        .arg(cellName(row, column), sheetName, QString::number(unit, 16).toUpper().rightJustified(4, u'0'));
 }
 
 }  // namespace xl

@@ -23,13 +23,21 @@ constexpr std::int32_t kMaxColumns = 16384;
 
 enum class CellKind : std::uint8_t { Empty, Number, Text, Boolean, DateTime, Error };
 
+// The most UTF-16 units a cell's text holds in Excel. A longer text in a
+// file is not kept, only marked as too long (Cell::tooLong), so that no
+// reader holds it and no reading of the cell passes it on.
+constexpr std::size_t kMaxCellTextUnits = 32767;
+
 struct Cell {
     CellKind kind = CellKind::Empty;
     // Number; Boolean (0 or 1); DateTime as a day number from 30 December 1899
     // with the time as fraction, the workbook's date system already applied.
     double number = 0;
-    // Text; Error ("#DIV/0!", "#N/A", ...).
+    // Text; Error ("#DIV/0!", "#N/A", ...), as the workbook holds it.
     QString text;
+    // Text, Error: the workbook's text was longer than kMaxCellTextUnits;
+    // `text` is empty.
+    bool tooLong = false;
 };
 
 // What a sheet may hold in memory, cells and texts together (the input is
@@ -56,31 +64,45 @@ public:
 // is a direct index to the row and a binary search within it.
 //
 // Cells and texts together may take at most `maxBytes`: past it set() and
-// addText() throw SheetTooLarge.
+// addText() throw SheetTooLarge. A text longer than kMaxCellTextUnits costs
+// only its mark.
 class SheetData {
 public:
     using TextId = std::uint32_t;
 
-    explicit SheetData(std::size_t maxBytes = kMaxSheetBytes) : maxBytes_(maxBytes) {}
+    explicit SheetData(std::size_t maxBytes = kMaxSheetBytes);
 
-    // Adds `text` to the pool (for shared strings, or for a cell through setText).
+    // Adds `text` to the pool (for shared strings, or for a cell through
+    // setText); one past kMaxCellTextUnits is marked instead (addTooLongText).
     TextId addText(QStringView text);
     // Adds a text of at most `maxUnits` UTF-16 units that `write(begin)`
     // writes straight into the pool, returning the end of what it wrote: a
     // reader decodes into its place, without a copy on the way. Throws
-    // SheetTooLarge unless `maxUnits` still fit.
+    // SheetTooLarge unless what was written still fits (meanwhile the pool
+    // may hold `maxUnits` more, so a caller keeps them few). Whether `write`
+    // or the bound throws, the pool is as it was. A text that turns out
+    // longer than kMaxCellTextUnits is marked instead.
     template <class Write>
     TextId addText(std::size_t maxUnits, Write&& write) {
-        checkTextRoom(maxUnits);
         const std::size_t at = textUnits_.size();
         textUnits_.resize(at + maxUnits);
-        const char16_t* end = write(textUnits_.data() + at);
+        const char16_t* end = nullptr;
+        try {
+            end = write(textUnits_.data() + at);
+        } catch (...) {
+            textUnits_.resize(at);
+            throw;
+        }
         return endText(at, static_cast<std::size_t>(end - (textUnits_.data() + at)));
     }
+    // The mark of a text longer than kMaxCellTextUnits, for a reader that
+    // stopped gathering it: text(id) is empty and isTooLong(id) true.
+    TextId addTooLongText();
     // Throws SheetTooLarge unless a text of `units` more UTF-16 units still fits
     // (for a reader that gathers a long text before adding it).
     void checkTextRoom(std::size_t units) const;
     QStringView text(TextId id) const;
+    bool isTooLong(TextId id) const { return (textEnds_[id] & kTooLongMark) != 0; }
     std::size_t textCount() const { return textEnds_.size(); }
 
     // Requires 1 <= row <= kMaxRows, 1 <= column <= kMaxColumns (throws ReadError
@@ -111,7 +133,12 @@ private:
     };
     static constexpr int kPositionShift = 30;
     static constexpr std::uint64_t kMaxOrder = (std::uint64_t{1} << 27) - 1;
+    // In textEnds_: the text was too long and is not kept. The pool never
+    // reaches 2^31 units (maxBytes_ stays below 4 GiB), so the bit is free.
+    static constexpr std::uint32_t kTooLongMark = std::uint32_t{1} << 31;
+    static std::size_t endOf(std::uint32_t end) { return end & ~kTooLongMark; }
 
+    static void checkPosition(std::int32_t row, std::int32_t column);
     void append(std::int32_t row, std::int32_t column, CellKind kind, std::uint64_t value);
     void charge(std::size_t bytes);
     TextId endText(std::size_t at, std::size_t units);
@@ -120,7 +147,7 @@ private:
 
     MappedArray<Entry> cells_;
     MappedArray<char16_t> textUnits_;
-    MappedArray<std::uint32_t> textEnds_;  // textEnds_[i]: end of text i in textUnits_
+    MappedArray<std::uint32_t> textEnds_;  // textEnds_[i]: end of text i in textUnits_, and the mark
     std::vector<std::uint32_t> rowBegin_;  // rowBegin_[r - 1]: first entry of row r; one more at the end
     std::size_t maxBytes_;
     std::size_t usedBytes_ = 0;
@@ -132,16 +159,12 @@ private:
 // "B7": the name of the cell at (row, column).
 QString cellName(std::int32_t row, std::int32_t column);
 
-// The first UTF-16 unit of `text` that may not stand in a cell's text: a
-// control character other than tab, line feed and carriage return, U+FFFE,
-// U+FFFF, or half of a surrogate pair (none of them can be stored faithfully
-// by every database: a NUL cuts a statement short, a lone surrogate becomes
-// "?"). Nothing when the text is sound.
-std::optional<char16_t> forbiddenCharacter(QStringView text);
-
-// "la celda B7 de la hoja «Guías» tiene un texto con un carácter no válido (U+0000)":
-// how both readers name such a cell.
-QString forbiddenCharacterReason(std::int32_t row, std::int32_t column, const QString& sheetName, char16_t unit);
+// The first UTF-16 unit of `text` that no database stores as written: NUL
+// (it cuts a statement's text short) or half of a surrogate pair standing
+// alone or in the wrong order (it becomes "?"). Every other character, other
+// control characters and U+FFFE/U+FFFF included, is stored as it is. Nothing
+// when the whole text can be stored.
+std::optional<char16_t> unstorableCharacter(QStringView text);
 
 struct SheetInfo {
     QString name;

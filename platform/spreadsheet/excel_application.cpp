@@ -10,6 +10,7 @@ namespace ole {
 struct WorkbookState {
     xl::WorkbookData data;
     QString fileName;
+    QString sheetName;  // of worksheet 1
     bool closed = false;
 };
 
@@ -18,6 +19,26 @@ namespace {
 void requireOpen(const WorkbookState& state) {
     if (state.closed)
         throw EOleError(QStringLiteral("El libro \"%1\" ya está cerrado").arg(state.fileName));
+}
+
+QString unitCode(char16_t unit) { return QString::number(unit, 16).toUpper().rightJustified(4, u'0'); }
+
+// A text the program cannot take as written. Only a cell read is judged:
+// what no one reads may hold anything.
+void checkText(const WorkbookState& state, int row, int column, const xl::Cell& cell) {
+    const auto refuse = [&](const QString& what) {
+        throw EOleError(QStringLiteral("La celda %1 de la hoja «%2» del archivo \"%3\" %4; corríjala en el libro, "
+                                       "guárdelo y vuelva a procesarlo")
+                            .arg(xl::cellName(row, column), state.sheetName, state.fileName, what));
+    };
+    if (cell.tooLong)
+        refuse(QStringLiteral("tiene un texto de más de %1 caracteres, más de lo que cabe en una celda de Excel")
+                   .arg(xl::kMaxCellTextUnits));
+    if (const auto unit = xl::unstorableCharacter(cell.text))
+        refuse(*unit == 0 ? QStringLiteral("tiene un carácter nulo (U+0000), que no se puede guardar en la base")
+                          : QStringLiteral("tiene un carácter dañado (U+%1, la mitad de un par UTF-16), "
+                                           "que no se puede guardar en la base")
+                                .arg(unitCode(*unit)));
 }
 
 }  // namespace
@@ -29,7 +50,9 @@ Variant Worksheet::Cells(int row, int column) const {
     if (row < 1 || row > xl::kMaxRows || column < 1 || column > xl::kMaxColumns)
         throw EOleError(QStringLiteral("La celda de la fila %1, columna %2 no existe en una hoja").arg(row).arg(column));
     const std::optional<xl::Cell> cell = state_->data.firstWorksheet.find(row, column);
-    return cell ? Variant::fromCell(*cell) : Variant();
+    if (!cell) return {};
+    checkText(*state_, row, column, *cell);
+    return Variant::fromCell(*cell);
 }
 
 Workbook::Workbook(std::shared_ptr<const WorkbookState> state) : state_(std::move(state)) {}
@@ -53,6 +76,9 @@ void WorkbookCollection::open(const QString& fileName) {
     auto state = std::make_shared<WorkbookState>();
     state->data = xl::readWorkbookFile(fileName);
     state->fileName = fileName;
+    const auto& tabs = state->data.sheets;
+    const auto first = std::find_if(tabs.begin(), tabs.end(), [](const xl::SheetInfo& t) { return t.isWorksheet; });
+    if (first != tabs.end()) state->sheetName = first->name;
     open_.push_back(std::move(state));
 }
 

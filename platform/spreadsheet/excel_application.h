@@ -39,7 +39,11 @@ public:
     explicit Worksheet(std::shared_ptr<const WorkbookState> state);
     // The value of the cell; empty for an empty cell. Requires
     // 1 <= row <= 1048576 and 1 <= column <= 16384 and the workbook still
-    // open (EOleError otherwise).
+    // open (EOleError otherwise). A text or error value the program cannot
+    // take as written raises EOleError naming the cell, the sheet and the
+    // file: one longer than xl::kMaxCellTextUnits, or one holding a
+    // character no database stores (xl::unstorableCharacter). Every other
+    // text comes as the workbook holds it.
     Variant Cells(int row, int column) const;
 
 private:

@@ -255,15 +255,20 @@ private:
     int cellXfsDepth_ = 0;
 };
 
+// A text gathered as UTF-8 with its escapes needs at most 7 bytes (_xHHHH_)
+// for each of its UTF-16 units: past this many bytes it is longer than any
+// cell may hold, and the rest of it need not be kept.
+constexpr std::size_t kMaxCellTextBytes = 7 * kMaxCellTextUnits;
+
 // Collects the text of <t> elements inside the current string item, leaving
 // phonetic runs (<rPh>) out: shared strings and inline strings share it. A
-// text that could not fit in the sheet's memory bound is refused as it grows.
+// text too long for a cell is only marked.
 class RichTextCollector {
 public:
-    explicit RichTextCollector(const SheetData& room) : room_(room) {}
     void reset() {
         text_.clear();
         inT_ = false;
+        tooLong_ = false;
         phonetic_ = 0;
     }
     void start(const char* name) {
@@ -275,30 +280,34 @@ public:
         else if (std::strcmp(name, "t") == 0) inT_ = false;
     }
     void characters(const char* data, int size) {
-        if (!inT_) return;
+        if (!inT_ || tooLong_) return;
+        if (static_cast<std::size_t>(size) > kMaxCellTextBytes - text_.size()) {
+            tooLong_ = true;
+            std::string().swap(text_);
+            return;
+        }
         text_.append(data, static_cast<std::size_t>(size));
-        room_.checkTextRoom(text_.size());  // UTF-8 bytes, at least as many as UTF-16 units
     }
-    SheetData::TextId addTo(SheetData& pool) const { return addDecodedText(pool, text_); }
+    SheetData::TextId addTo(SheetData& pool) const {
+        return tooLong_ ? pool.addTooLongText() : addDecodedText(pool, text_);
+    }
 
 private:
-    const SheetData& room_;
     std::string text_;
     bool inT_ = false;
+    bool tooLong_ = false;
     int phonetic_ = 0;
 };
 
 // The shared strings go straight into the sheet's text pool, string i as
-// text i; a string with a character no cell may hold is only marked, since
-// it matters only to a cell that uses it.
+// text i, each as the workbook holds it.
 struct SharedStrings {
     std::size_t count = 0;
-    std::vector<std::pair<std::size_t, char16_t>> bad;  // ascending index, the character
 };
 
 class SharedStringsHandler : public XmlHandler {
 public:
-    explicit SharedStringsHandler(SheetData& pool) : pool_(pool), rich_(pool) {}
+    explicit SharedStringsHandler(SheetData& pool) : pool_(pool) {}
     SharedStrings table;
     void startElement(const char* name, const char**) override {
         if (std::strcmp(name, "si") == 0) {
@@ -310,8 +319,7 @@ public:
     }
     void endElement(const char* name) override {
         if (std::strcmp(name, "si") == 0) {
-            const SheetData::TextId text = rich_.addTo(pool_);
-            if (const auto c = forbiddenCharacter(pool_.text(text))) table.bad.emplace_back(table.count, *c);
+            rich_.addTo(pool_);
             ++table.count;
             inSi_ = false;
         } else if (inSi_) {
@@ -368,7 +376,7 @@ public:
     SheetHandler(SheetData& out, const SharedStrings& strings, const std::vector<Shown>& shownAs,
                  bool date1904, const QString& fileName, const QString& sheetName, std::size_t reserveLimit)
         : out_(out), strings_(strings), shownAs_(shownAs), date1904_(date1904), fileName_(fileName),
-          sheetName_(sheetName), reserveLimit_(reserveLimit), rich_(out) {}
+          sheetName_(sheetName), reserveLimit_(reserveLimit) {}
 
     void startElement(const char* name, const char** atts) override {
         if (inCell_) {
@@ -377,6 +385,7 @@ public:
             } else if (name[0] == 'v' && name[1] == '\0') {
                 inV_ = true;
                 hasV_ = true;
+                valueTooLong_ = false;
                 value_.clear();
             } else if (std::strcmp(name, "is") == 0) {
                 inIs_ = true;
@@ -428,6 +437,12 @@ public:
 
     void characters(const char* data, int size) override {
         if (inV_) {
+            if (valueTooLong_) return;
+            if (holdsText() && static_cast<std::size_t>(size) > kMaxCellTextBytes - value_.size()) {
+                valueTooLong_ = true;
+                std::string().swap(value_);
+                return;
+            }
             value_.append(data, static_cast<std::size_t>(size));
             out_.checkTextRoom(value_.size());
         } else if (inIs_) {
@@ -437,6 +452,9 @@ public:
 
 private:
     enum class Type { Number, Shared, Str, Inline, Boolean, Error, Date };
+
+    // Whether the <v> of this cell is a text (kept whole only up to a cell's length).
+    bool holdsText() const { return type_ == Type::Str || type_ == Type::Inline || type_ == Type::Error; }
 
     [[noreturn]] void fail(const QString& what) const { throw ReadError(readFailure(fileName_, what)); }
 
@@ -502,7 +520,7 @@ private:
                 shown_ = shownAs_[static_cast<std::size_t>(*idx)];
         }
         inCell_ = true;
-        hasV_ = hasIs_ = inV_ = inIs_ = false;
+        hasV_ = hasIs_ = inV_ = inIs_ = valueTooLong_ = false;
         value_.clear();
     }
 
@@ -512,12 +530,12 @@ private:
                       qs(std::string_view(value_).substr(0, 40))));
     }
 
-    // A text cell, refused when a character in it cannot be stored.
-    void putText(SheetData::TextId text) {
-        if (const auto c = forbiddenCharacter(out_.text(text)))
-            fail(forbiddenCharacterReason(cellRow_, cellColumn_, sheetName_, *c));
-        out_.setText(cellRow_, cellColumn_, CellKind::Text, text);
+    // The <v> text of a str or inlineStr cell, into the pool.
+    SheetData::TextId valueText() {
+        return valueTooLong_ ? out_.addTooLongText() : addDecodedText(out_, value_);
     }
+
+    void putText(SheetData::TextId text) { out_.setText(cellRow_, cellColumn_, CellKind::Text, text); }
 
     void finishCell() {
         Cell cell;
@@ -534,23 +552,16 @@ private:
             const auto idx = parseInt(value_);
             if (!idx || *idx < 0 || static_cast<std::uint64_t>(*idx) >= strings_.count)
                 badValue("un texto compartido que no existe");
-            const auto index = static_cast<std::size_t>(*idx);
-            if (!strings_.bad.empty()) {
-                const auto it = std::lower_bound(strings_.bad.begin(), strings_.bad.end(), index,
-                                                 [](const auto& b, std::size_t i) { return b.first < i; });
-                if (it != strings_.bad.end() && it->first == index)
-                    fail(forbiddenCharacterReason(cellRow_, cellColumn_, sheetName_, it->second));
-            }
-            out_.setText(cellRow_, cellColumn_, CellKind::Text, static_cast<SheetData::TextId>(index));
+            putText(static_cast<SheetData::TextId>(*idx));
             return;
         }
         case Type::Str:
             if (!hasV_) return;
-            putText(addDecodedText(out_, value_));
+            putText(valueText());
             return;
         case Type::Inline:
             if (!hasIs_ && !hasV_) return;
-            putText(hasIs_ ? rich_.addTo(out_) : addDecodedText(out_, value_));
+            putText(hasIs_ ? rich_.addTo(out_) : valueText());
             return;
         case Type::Boolean: {
             if (!hasV_) return;
@@ -563,6 +574,10 @@ private:
         }
         case Type::Error:
             if (!hasV_) return;
+            if (valueTooLong_) {
+                out_.setText(cellRow_, cellColumn_, CellKind::Error, out_.addTooLongText());
+                return;
+            }
             cell.kind = CellKind::Error;
             cell.text = qs(trimmed(value_));
             break;
@@ -587,7 +602,7 @@ private:
     std::size_t reserveLimit_;
 
     bool inSheetData_ = false;
-    bool inCell_ = false, inV_ = false, inIs_ = false, hasV_ = false, hasIs_ = false;
+    bool inCell_ = false, inV_ = false, inIs_ = false, hasV_ = false, hasIs_ = false, valueTooLong_ = false;
     Shown shown_ = Shown::Plain;
     Type type_ = Type::Number;
     std::int32_t row_ = 0, column_ = 0;

@@ -16,9 +16,10 @@
 // (see ZipLimits), XML nested at most 256 deep with no document type
 // declaration (see XmlStream), cell references within XFD1048576, the
 // first worksheet's cells and texts within kMaxSheetBytes of memory, and no
-// two parts of one name (see ZipArchive). A text cell holding a character no
-// database can store faithfully (see forbiddenCharacter) is refused, naming
-// the cell; a shared string holding one only when a cell uses it.
+// two parts of one name (see ZipArchive). Texts are kept as the workbook
+// holds them, a text past kMaxCellTextUnits only marked as too long (and not
+// gathered further): whether the program can take one is judged where its
+// cell is read (ole::Worksheet::Cells).
 // Binary workbooks (.xlsb) and OpenDocument spreadsheets (.ods) are refused
 // with their own message.
 #pragma once

@@ -25,6 +25,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -860,7 +861,211 @@ TEST_P(Guardado, AnEmptyListSendsNothingAndStillReportsTheEnd) {
     EXPECT_EQ(mundo->cuenta(q("conocimientos")), 0);
 }
 
+// ------------------------------------------------- characters in cells
+
+// The waybills of tests/data/xls/make_fixtures.py (WAYBILL_ROWS): the .xls
+// files there and the .xlsx twins written here hold the same cells.
+std::vector<Fila> guiasDeLosLibros() {
+    const Celda no{Vacia{}};
+    return {
+        prueba::encabezado(),
+        {q("rem uno"), q("importadora del sur"), q("no se lee"), q("notificar a"), q("G1"), q("M1"), q("pp"),
+         q("flores"), 12.5, 0.25, 3.0, q("JPNRT")},
+        {q("rem dos"), q("señor pérez"), q("no se lee"), q("notificar b"), q("G2"), q("M1"), q("cc"), q("repuestos"),
+         1.0, 2.0, 1.0, q("CNPEK")},
+        {q("rem tres"), q("nadie"), q("no se lee"), q("notificar c"), q("G3"), q("G3"), q("pp"), q("muestras"), 2.0,
+         0.5, 4.0, q("DEFRA")},
+        {q("fin"), q("fin"), QString(), QString(), no, QString(), QString(), QString(), no, no, no, QString()},
+        {q("no leida"), q("no leida"), QString(), QString(), q("G9"), q("M9"), q("pp"), q("nada"), 1.0, 1.0, 1.0,
+         q("USMIA")},
+    };
+}
+
+// What text pasted from elsewhere may carry: a vertical tab and a bell (word
+// processors), the non-characters U+FFFE and U+FFFF, a NUL, half a surrogate pair.
+QString textoRaro() {
+    return q("pegado de una carta") + QChar(0x0B) + q("segunda línea") + QChar(0x07) + QChar(0xFFFE) +
+           QChar(0xFFFF) + QChar(0) + QChar(0xD800);
+}
+
+std::vector<Fila> conCambios(std::vector<Fila> filas, const std::map<std::pair<int, int>, QString>& cambios) {
+    for (const auto& [celda, texto] : cambios) {
+        Fila& fila = filas[static_cast<std::size_t>(celda.first)];
+        if (fila.size() <= static_cast<std::size_t>(celda.second)) fila.resize(static_cast<std::size_t>(celda.second) + 1);
+        fila[static_cast<std::size_t>(celda.second)] = texto;
+    }
+    return filas;
+}
+
+enum class Formato { Xlsx, Xls };
+
+std::vector<Formato> formatos() {
+#ifdef VEX_HAVE_XLS_READER
+    return {Formato::Xlsx, Formato::Xls};
+#else
+    return {Formato::Xlsx};
+#endif
+}
+
+class Caracteres : public Guardado {
+protected:
+    void SetUp() override {
+        Guardado::SetUp();
+        mundo->manifiestosDeEjemplo();
+        mundo->clientesDeEjemplo();
+        arranco();
+        ventana->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(ventana.get()));
+    }
+    // Names in the window the .xls fixture `nombre`, or its .xlsx twin written from `filas`.
+    QString nombroLibro(Formato formato, const char* nombre, const std::vector<Fila>& filas) {
+        QString ruta;
+#ifdef VEX_HAVE_XLS_READER
+        if (formato == Formato::Xls) ruta = QStringLiteral(VEX_XLS_DATA "/") + QString::fromUtf8(nombre);
+#endif
+        if (formato == Formato::Xlsx) {
+            ruta = mundo->ruta(QString::fromUtf8(nombre) + u'x');
+            prueba::escriboLibroConEscapes(ruta, filas);
+        }
+        vcl::setOpenFileHandler([ruta](const QString&) { return ruta; });
+        QTest::mouseClick(ventana->SpeedButton1, Qt::LeftButton);
+        return ruta;
+    }
+    static QString hoja(Formato formato) { return formato == Formato::Xls ? q("Guias") : q("Hoja"); }
+    // Every field of every waybill in the list.
+    std::vector<QStringList> lista() const {
+        std::vector<QStringList> out;
+        for (int i = 0; i < ventana->conocimientos->Count(); ++i) {
+            const TConocimiento& c = ventana->conocimientos->get_item(i);
+            out.push_back({c.remitente, c.consignatario, QString::number(c.idconsignatario), c.notificar, c.numero,
+                           c.master, c.pago, c.descripcion, QString::number(c.peso), QString::number(c.volumen),
+                           QString::number(c.bultos), c.embarque});
+        }
+        return out;
+    }
+    // What "Guardar" wrote into manifest `manifiesto`, row ids left out.
+    std::vector<QStringList> guardado(int manifiesto) {
+        const QString m = QString::number(manifiesto);
+        auto filas = mundo->filas(q("select numero, master, tipo, nombrecons, idconsignatario, embarcador, notifyTo, "
+                                    "pago_carga, estado, numerodna, embarque, destino, descarga, PaisOrigenConsig, "
+                                    "operacion from conocimientos where manifiesto = ") + m + q(" order by numero"));
+        const auto lineas = mundo->filas(
+            q("select c.numero, l.numero, l.tipobulto, l.totalbulto, l.pesobruto, l.estado, l.operacion, l.volumen, "
+              "l.descripcion from lineas l join conocimientos c on c.id = l.conocimiento where c.manifiesto = ") +
+            m + q(" order by c.numero"));
+        filas.insert(filas.end(), lineas.begin(), lineas.end());
+        return filas;
+    }
+    void borroGuardado() { mundo->ejecuto({q("delete from lineas"), q("delete from conocimientos")}); }
+};
+
+// Column 3, columns past the twelfth, the row that ends the reading (but for
+// its column 5) and the rows after it are never read, whatever they hold: the
+// workbook imports exactly as the same workbook without those characters.
+TEST_P(Caracteres, CellsNeverReadMayHoldAnyCharacter) {
+    std::map<std::pair<int, int>, QString> raros;
+    for (int r = 1; r <= 3; ++r) raros[{r, 2}] = textoRaro();
+    for (int r = 1; r <= 4; ++r) raros[{r, 12}] = textoRaro();
+    for (int c = 0; c < 12; ++c)
+        if (c != 4) raros[{4, c}] = textoRaro();
+    for (int c = 0; c <= 12; ++c) raros[{5, c}] = textoRaro();
+    for (const Formato formato : formatos()) {
+        SCOPED_TRACE(formato == Formato::Xls ? "xls" : "xlsx");
+        dialogos.clear();
+        borroGuardado();
+        nombroLibro(formato, "waybills-plain.xls", guiasDeLosLibros());
+        procesar();
+        const auto sinRaros = lista();
+        ASSERT_EQ(sinRaros.size(), 3u) << textos().join(u'\n').toStdString();
+        EXPECT_EQ(sinRaros[1], (QStringList{q("REM DOS"), q("SEñOR PéREZ"), q("102"), q("NOTIFICAR B"), q("G2"),
+                                            q("M1"), q("CC"), q("REPUESTOS"), q("1"), q("2"), q("1"), q("CN PEK")}));
+        eligoManifiesto(1);
+        guardar();
+
+        nombroLibro(formato, "waybills-odd-characters-unread.xls", conCambios(guiasDeLosLibros(), raros));
+        procesar();
+        EXPECT_EQ(lista(), sinRaros);
+        EXPECT_EQ(ventana->filas->rowCount(), 3);
+        eligoManifiesto(4);
+        guardar();
+        EXPECT_EQ(textos(), (QStringList{q("¡Proceso finalizado"), q("¡Proceso finalizado")}));
+        EXPECT_EQ(guardado(4), guardado(1));
+        EXPECT_EQ(guardado(4).size(), 6u);
+    }
+}
+
+// A read cell with a character every database stores as written (a vertical
+// tab, a bell, U+FFFE, U+FFFF) is saved with it.
+TEST_P(Caracteres, ReadCellsAreSavedWithTheCharactersTheyHold) {
+    const QString remitente = q("rem") + QChar(0x07) + q("uno");
+    const QString consignatario = q("señor pérez") + QChar(0x0B) + q("segunda línea");
+    const QString descripcion = q("flores") + QChar(0xFFFE) + QChar(0xFFFF);
+    for (const Formato formato : formatos()) {
+        SCOPED_TRACE(formato == Formato::Xls ? "xls" : "xlsx");
+        dialogos.clear();
+        borroGuardado();
+        nombroLibro(formato, "waybills-odd-characters-read.xls",
+                    conCambios(guiasDeLosLibros(), {{{1, 0}, remitente}, {{2, 1}, consignatario}, {{1, 7}, descripcion}}));
+        procesar();
+        ASSERT_EQ(ventana->conocimientos->Count(), 3) << textos().join(u'\n').toStdString();
+        EXPECT_EQ(ventana->filas->text(1, 2), q("SEñOR PéREZ") + QChar(0x0B) + q("SEGUNDA LíNEA"));
+        eligoManifiesto(1);
+        guardar();
+        EXPECT_EQ(textos(), QStringList{q("¡Proceso finalizado")});
+        EXPECT_EQ(mundo->valor(q("select embarcador from conocimientos where numero = 'G1'")),
+                  q("REM") + QChar(0x07) + q("UNO"));
+        EXPECT_EQ(mundo->valor(q("select nombrecons from conocimientos where numero = 'G2'")),
+                  q("SEñOR PéREZ") + QChar(0x0B) + q("SEGUNDA LíNEA"));
+        EXPECT_EQ(mundo->valor(q("select l.descripcion from lineas l join conocimientos c on c.id = l.conocimiento "
+                                 "where c.numero = 'G1'")),
+                  q("FLORES") + QChar(0xFFFE) + QChar(0xFFFF));
+    }
+}
+
+// A read cell the program cannot take as written (a NUL, half a surrogate
+// pair, a text longer than a cell holds) ends the reading as any failure
+// while rows are read does, naming the cell: the rows before it and the
+// half-read one are listed.
+TEST_P(Caracteres, ACellThatCannotBeTakenEndsTheReadingNamingIt) {
+    const struct {
+        const char* archivo;
+        int columna;  // in row 3, from 0
+        QString texto;
+        const char* celda;
+        const char* porque;
+    } casos[] = {
+        {"waybills-nul-read.xls", 1, q("señor") + QChar(0) + q("pérez"), "B3", "carácter nulo (U+0000)"},
+        {"waybills-lone-surrogate-read.xls", 3, q("notificar") + QChar(0xD800), "D3", "(U+D800"},
+        {"waybills-text-longer-than-a-cell.xls", 1, QString(32768, u'x'), "B3", "más de 32767 caracteres"},
+    };
+    for (const Formato formato : formatos()) {
+        for (const auto& c : casos) {
+            SCOPED_TRACE(std::string(c.archivo) + (formato == Formato::Xls ? "" : "x"));
+            dialogos.clear();
+            const QString ruta = nombroLibro(formato, c.archivo, conCambios(guiasDeLosLibros(), {{{2, c.columna}, c.texto}}));
+            procesar();
+            ASSERT_EQ(dialogos.size(), 1u) << textos().join(u'\n').toStdString();
+            EXPECT_EQ(dialogos[0].kind, vcl::DialogKind::Message);
+            const QString inicio = q("Error : La celda %1 de la hoja «%2» del archivo \"%3\" ")
+                                       .arg(q(c.celda), hoja(formato), ruta);
+            EXPECT_TRUE(dialogos[0].text.startsWith(inicio)) << dialogos[0].text.toStdString();
+            EXPECT_TRUE(dialogos[0].text.contains(q(c.porque))) << dialogos[0].text.toStdString();
+            const auto leidas = lista();
+            ASSERT_EQ(leidas.size(), 2u);
+            EXPECT_EQ(leidas[0][4], q("G1"));
+            EXPECT_EQ(leidas[1][0], q("REM DOS"));
+            EXPECT_EQ(leidas[1][1], c.columna == 1 ? QString() : q("SEñOR PéREZ"));
+            EXPECT_EQ(leidas[1][4], QString()) << "column 5 comes after the failing cell";
+            EXPECT_EQ(leidas[1][2], q("0")) << "no consignee code";
+            EXPECT_EQ(ventana->filas->rowCount(), 2);
+            EXPECT_TRUE(ventana->btnGuardar->isEnabled());
+            EXPECT_TRUE(ventana->btnProcesar->isEnabled());
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Motores, Ventana, ::testing::Values(Motor::SQLite, Motor::PostgreSQL), nombreDelCaso);
 INSTANTIATE_TEST_SUITE_P(Motores, Guardado, ::testing::Values(Motor::SQLite, Motor::PostgreSQL), nombreDelCaso);
+INSTANTIATE_TEST_SUITE_P(Motores, Caracteres, ::testing::Values(Motor::SQLite, Motor::PostgreSQL), nombreDelCaso);
 
 }  // namespace

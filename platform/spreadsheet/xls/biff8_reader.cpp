@@ -236,7 +236,6 @@ public:
         readGlobals();
         for (std::size_t i = 0; i < entries_.size(); ++i) {
             if (!book_.sheets[i].isWorksheet) continue;
-            sheetName_ = book_.sheets[i].name;
             if (readSheet(entries_[i].offset)) break;
             book_.sheets[i].isWorksheet = false;  // a dialog sheet
             book_.firstWorksheet.clearCells();    // the shared strings stay
@@ -301,13 +300,11 @@ private:
         const std::uint32_t unique = u32At(r.data + 4);
         Record body{r.type, static_cast<std::uint16_t>(r.size - 8), r.data + 8};
         ContinuedReader reader(body, &cursor_);
-        // The strings go into the sheet's text pool as texts 0, 1, ...; one
-        // that no cell may hold is only marked, for the cells that use it.
+        // The strings go into the sheet's text pool as texts 0, 1, ..., each
+        // as the workbook holds it.
         SheetData& pool = book_.firstWorksheet;
         for (std::uint32_t i = 0; i < unique && !reader.exhausted(); ++i) {
-            const QString text = reader.unicodeString();
-            if (const auto c = forbiddenCharacter(text)) sstBad_.emplace_back(sstCount_, *c);
-            pool.addText(text);
+            pool.addText(reader.unicodeString());
             ++sstCount_;
         }
     }
@@ -365,15 +362,7 @@ private:
         book_.firstWorksheet.set(static_cast<std::int32_t>(row) + 1, static_cast<std::int32_t>(col) + 1, cell);
     }
 
-    [[noreturn]] void forbidden(std::uint16_t row, std::uint16_t col, char16_t unit) const {
-        throw BiffError(BiffError::Kind::Refused, forbiddenCharacterReason(row + 1, col + 1, sheetName_, unit));
-    }
-
-    // A text cell; refused when a character in it cannot be stored.
-    void putText(std::uint16_t row, std::uint16_t col, const QString& text) {
-        if (const auto c = forbiddenCharacter(text)) forbidden(row, col, *c);
-        put(row, col, textCell(text));
-    }
+    void putText(std::uint16_t row, std::uint16_t col, const QString& text) { put(row, col, textCell(text)); }
 
     Cell numberCell(double value, std::uint16_t xf) const {
         // Excel never stores infinities or NaN; one would end up in the database.
@@ -400,11 +389,6 @@ private:
             if (index >= sstCount_) damaged("una celda se refiere a un texto compartido que no existe");
             const std::uint16_t row = u16At(r.data), col = u16At(r.data + 2);
             if (col >= kBiff8Columns) damaged("una celda está más allá de la columna IV");
-            if (!sstBad_.empty()) {
-                const auto it = std::lower_bound(sstBad_.begin(), sstBad_.end(), index,
-                                                 [](const auto& b, std::uint32_t i) { return b.first < i; });
-                if (it != sstBad_.end() && it->first == index) forbidden(row, col, it->second);
-            }
             book_.firstWorksheet.setText(row + 1, col + 1, CellKind::Text, index);
             break;
         }
@@ -510,8 +494,6 @@ private:
     WorkbookData book_;
     std::vector<SheetEntry> entries_;
     std::uint32_t sstCount_ = 0;  // shared strings: texts 0 .. sstCount_ - 1 of the pool
-    std::vector<std::pair<std::uint32_t, char16_t>> sstBad_;  // ascending index, the character
-    QString sheetName_;
     QHash<std::uint16_t, QString> formats_;
     std::vector<std::uint16_t> xfFormat_;
     std::vector<NumberShown> xfShown_;  // how each cell format shows a number

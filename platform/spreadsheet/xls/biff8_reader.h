@@ -17,11 +17,10 @@
 namespace xl {
 
 // Why a Workbook stream cannot be read; `message()` is a Spanish detail
-// without the file name (for Damaged), the whole reason without the file name
-// (for Refused: a cell whose text cannot be stored) or empty.
+// without the file name (for Damaged) or empty.
 class BiffError : public rtl::Exception {
 public:
-    enum class Kind { Damaged, TooOld, Encrypted, Refused };
+    enum class Kind { Damaged, TooOld, Encrypted };
     BiffError(Kind kind, const QString& detail) : rtl::Exception(detail), kind_(kind) {}
     Kind kind() const { return kind_; }
 
@@ -32,9 +31,9 @@ private:
 // Reads a whole BIFF8 Workbook stream. Throws BiffError: TooOld for a BIFF5
 // or older stream, Encrypted when FILEPASS is present, Damaged for any record
 // that is cut short, points outside the stream, refers to a string that is
-// not in the table or holds a number that is not finite; Refused for a text
-// cell holding a character no database can store faithfully (see
-// forbiddenCharacter; a shared string holding one only when a cell uses it).
+// not in the table or holds a number that is not finite. Texts are kept as
+// the workbook holds them (one past kMaxCellTextUnits only marked as too
+// long); whether the program can take one is judged where a cell is read.
 // Throws SheetTooLarge when the first worksheet takes more than maxSheetBytes.
 WorkbookData parseBiff8Workbook(const QByteArray& stream, std::size_t maxSheetBytes = kMaxSheetBytes);
 

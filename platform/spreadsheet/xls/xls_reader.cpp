@@ -74,7 +74,6 @@ WorkbookData readDocument(const QString& fileName, std::size_t maxSheetBytes, co
         switch (e.kind()) {
         case BiffError::Kind::TooOld: throw tooOld(fileName);
         case BiffError::Kind::Encrypted: throw passwordProtected(fileName);
-        case BiffError::Kind::Refused: throw failure(fileName, e.message());
         case BiffError::Kind::Damaged: break;
         }
         throw damagedFile(fileName, e.message());

@@ -38,7 +38,6 @@ namespace xl {
 //  - a compound document without a Workbook stream: not a spreadsheet workbook;
 //  - anything cut short, looping or pointing outside the file: damaged;
 //  - two root entries named "Workbook" (or "Book"): damaged;
-//  - a text cell with a character no database stores faithfully: the cell named;
 //  - a first worksheet of more than maxSheetBytes in memory (see SheetData).
 // Memory: the bytes, the Workbook stream when its sectors are not in order
 // (a copy), and the sheet, at most maxSheetBytes.

@@ -7,8 +7,11 @@ CONTINUE records with the encoding switching, the 1904 date system, the
 same date serials as the .xlsx date tests hold, and
 broken containers (looping chains, a cycling directory, absurd sizes,
 two Workbook streams), records that are wrong inside a sound container,
-texts with characters no cell may hold, rows written bottom up, and streams
-whose sectors lie last first, and version 4 documents (4096-byte sectors).
+texts with characters the program cannot store (kept by the reader, judged
+where a cell is read), rows written bottom up, streams whose sectors lie
+last first, version 4 documents (4096-byte sectors), and waybill workbooks
+in the program's layout for the window's tests (odd characters where nothing
+is read, and in cells that are read).
 Run it from anywhere: python3 make_fixtures.py  (it writes beside itself).
 """
 import os
@@ -228,6 +231,26 @@ def sst(strings):
     return rec(0x00FC, body)
 
 
+def sst_continued(strings, limit=8224):
+    """A shared-string table of any length: CONTINUE records as the body
+    fills, each restating the encoding when it cuts a string's characters."""
+    records = [bytearray(struct.pack("<II", len(strings), len(strings)))]
+    for s in strings:
+        raw, flag = chars(s)
+        width = 2 if flag else 1
+        if len(records[-1]) + 3 + width > limit:  # a string's header goes with its first character
+            records.append(bytearray())
+        records[-1] += struct.pack("<HB", units(raw, flag), flag)
+        while raw:
+            room = (limit - len(records[-1])) // width * width
+            if room == 0:
+                records.append(bytearray([flag]))
+                continue
+            records[-1] += raw[:room]
+            raw = raw[room:]
+    return rec(0x00FC, bytes(records[0])) + b"".join(rec(0x003C, bytes(r)) for r in records[1:])
+
+
 def workbook(sheets, sst_records, date1904=False, formats=((164, "dd/mm/yyyy"),), globals_extra=b"",
              same_offset=False, xf_formats=XF_FORMATS):
     """sheets: list of (name, dt, substream bytes); with same_offset every tab
@@ -347,7 +370,69 @@ def sst_continue_switch():
     return workbook([("Hoja1", 0, worksheet(cells))], records)
 
 
+# The program's layout (row 1 headers, reading from row 2 until column E is
+# empty): three waybills, the row that ends the reading, one row after it.
+# The window's tests hold the same table for their .xlsx twins.
+WAYBILL_ROWS = [
+    ["Remitente", "Consignatario", "-", "Notificar", "Guia", "Master", "Pago", "Descripcion", "Peso", "Volumen",
+     "Bultos", "Origen"],
+    ["rem uno", "importadora del sur", "no se lee", "notificar a", "G1", "M1", "pp", "flores", 12.5, 0.25, 3.0,
+     "JPNRT"],
+    ["rem dos", "señor pérez", "no se lee", "notificar b", "G2", "M1", "cc", "repuestos", 1.0, 2.0, 1.0, "CNPEK"],
+    ["rem tres", "nadie", "no se lee", "notificar c", "G3", "G3", "pp", "muestras", 2.0, 0.5, 4.0, "DEFRA"],
+    ["fin", "fin", "", "", None, "", "", "", None, None, None, ""],
+    ["no leida", "no leida", "", "", "G9", "M9", "pp", "nada", 1.0, 1.0, 1.0, "USMIA"],
+]
+# What text pasted from elsewhere may carry: a vertical tab and a bell (word
+# processors), non-characters, a NUL and a surrogate out of its pair.
+ODD = "pegado de una carta\x0bsegunda línea\x07\ufffe\uffff\x00\ud800"
+
+
+def waybill_book(rows):
+    """Texts as shared strings (as Excel writes them), the others as numbers."""
+    strings, cells = [], b""
+    for r, row in enumerate(rows):
+        for c, value in enumerate(row):
+            if value is None:
+                continue
+            if isinstance(value, float):
+                cells += number(r, c, value)
+            else:
+                if value not in strings:
+                    strings.append(value)
+                cells += label_sst(r, c, strings.index(value))
+    return build_cfb([("Workbook", workbook([("Guias", 0, worksheet(cells))], sst_continued(strings)))])[0]
+
+
+def waybills_with(changes):
+    rows = [list(row) for row in WAYBILL_ROWS]
+    for (r, c), value in changes.items():
+        while len(rows[r]) <= c:
+            rows[r].append(None)
+        rows[r][c] = value
+    return rows
+
+
+def waybill_fixtures():
+    write("waybills-plain.xls", waybill_book(WAYBILL_ROWS))
+    # Characters no one reads: column C, column M, the ending row but for its
+    # column E, and every column after it.
+    unread = {(r, 2): ODD for r in range(1, 4)}
+    unread.update({(r, 12): ODD for r in range(1, 6)})
+    unread.update({(4, c): ODD for c in range(12) if c != 4})
+    unread.update({(5, c): ODD for c in range(13)})
+    write("waybills-odd-characters-unread.xls", waybill_book(waybills_with(unread)))
+    # Read cells holding what can be stored as written.
+    write("waybills-odd-characters-read.xls", waybill_book(waybills_with({
+        (1, 0): "rem\x07uno", (2, 1): "señor pérez\x0bsegunda línea", (1, 7): "flores\ufffe\uffff"})))
+    # Read cells holding what cannot: the reading ends at them.
+    write("waybills-nul-read.xls", waybill_book(waybills_with({(2, 1): "señor\x00pérez"})))
+    write("waybills-lone-surrogate-read.xls", waybill_book(waybills_with({(2, 3): "notificar\ud800"})))
+    write("waybills-text-longer-than-a-cell.xls", waybill_book(waybills_with({(2, 1): "x" * 32768})))
+
+
 def main():
+    waybill_fixtures()
     tiny = small_waybill()
     assert len(tiny) < CUTOFF
     buf, _ = build_cfb([("Workbook", tiny)])
@@ -438,9 +523,9 @@ def main():
     other = workbook([("Hoja1", 0, worksheet(number(0, 0, 2.0)))], sst([]))
     write("two-workbook-streams.xls", build_cfb([("Workbook", one), ("WORKBOOK", other)])[0])
 
-    # Texts with characters no cell may hold, one file per place a text comes
-    # from; and the characters that are fine (tab, line breaks, a surrogate
-    # pair, a bad shared string no cell uses).
+    # Texts with characters the program cannot store, one file per place a
+    # text comes from; and the characters that are fine (tab, line breaks, a
+    # surrogate pair, a NUL in a shared string no cell uses).
     fine = workbook([("Hoja1", 0, worksheet(label_sst(0, 0, 0) + label(1, 0, "a\tb\r\nc") + label(2, 0, "\U0001F600")))],
                     sst(["Guía", "125\x00"]))
     write("text-unused-bad-shared-string.xls", build_cfb([("Workbook", fine)])[0])

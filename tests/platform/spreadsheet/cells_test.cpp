@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -45,6 +46,9 @@ TEST(SheetData, RefusesPositionsOffTheGrid) {
         SCOPED_TRACE(testing::Message() << row << "," << col);
         EXPECT_THROW(s.set(row, col, number(1)), xl::ReadError);
     }
+    // A text for a cell off the grid never reaches the pool.
+    EXPECT_THROW(s.set(0, 1, xl::Cell{xl::CellKind::Text, 0, QStringLiteral("fuera")}), xl::ReadError);
+    EXPECT_EQ(s.textCount(), 0u);
     s.set(xl::kMaxRows, xl::kMaxColumns, number(9));
     s.finish();
     EXPECT_EQ(at(s, xl::kMaxRows, xl::kMaxColumns), 9);
@@ -96,22 +100,88 @@ TEST(SheetData, RefusesCellsAndTextsPastItsBound) {
     }
 }
 
-TEST(SheetData, ForbiddenCharactersInTexts) {
+// Only NUL and surrogates out of their pairs cannot be stored as written;
+// every other character, controls and non-characters included, can.
+TEST(SheetData, CharactersNoDatabaseStoresAsWritten) {
     const struct {
         std::u16string text;
         std::optional<char16_t> bad;
     } cases[] = {
         {u"125-12345675", std::nullopt}, {u"tab\tLF\nCR\r", std::nullopt}, {u"\U0001F600 ñ €", std::nullopt},
-        {u"\uFFFD\uE000\uD7FF", std::nullopt}, {std::u16string(u"a\0b", 3), u'\0'}, {u"\x01", 0x01},
-        {u"\x1F", 0x1F}, {u"\x0B", 0x0B}, {u"x\xD800", 0xD800}, {u"\xDC00x", 0xDC00},
-        {u"\xDE00\xD83D", 0xDE00}, {u"\xD83D\xD83D\xDE00", 0xD83D}, {u"\xFFFE", 0xFFFE}, {u"\xFFFF", 0xFFFF},
+        {u"\uFFFD\uE000\uD7FF", std::nullopt}, {u"carta\x0Bsegunda l\u00EDnea", std::nullopt},
+        {u"\x01\x07\x1F\x7F", std::nullopt}, {u"\uFFFE\uFFFF", std::nullopt}, {u"", std::nullopt},
+        {std::u16string(u"a\0b", 3), u'\0'}, {u"x\xD800", 0xD800}, {u"\xDC00x", 0xDC00},
+        {u"\xDE00\xD83D", 0xDE00}, {u"\xD83D\xD83D\xDE00", 0xD83D}, {u"\U0001F600\xDBFF", 0xDBFF},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(QString::fromStdU16String(c.text).toStdString());
-        EXPECT_EQ(xl::forbiddenCharacter(c.text), c.bad);
+        EXPECT_EQ(xl::unstorableCharacter(c.text), c.bad);
     }
-    EXPECT_EQ(xl::forbiddenCharacterReason(12, 28, QStringLiteral("Guías"), 0xD800),
-              QStringLiteral("la celda AB12 de la hoja «Guías» tiene un texto con un carácter no válido (U+D800)"));
+}
+
+// A text past Excel's 32,767 units is kept only as its mark, whichever way it
+// reaches the pool, and costs the bound nothing but the mark; one at the
+// limit is kept whole.
+TEST(SheetData, TextsLongerThanACellAreOnlyMarked) {
+    const std::size_t max = xl::kMaxCellTextUnits;
+    xl::SheetData s(2 * max + 4096);
+    const QString atLimit(static_cast<qsizetype>(max), u'a');
+    const QString past(static_cast<qsizetype>(max + 1), u'b');
+    const auto writeUnits = [](std::size_t n) {
+        return [n](char16_t* out) { return std::fill_n(out, n, u'c'); };
+    };
+    const xl::SheetData::TextId kept = s.addText(atLimit);
+    const xl::SheetData::TextId viewed = s.addText(past);
+    const xl::SheetData::TextId written = s.addText(max + 1, writeUnits(max + 1));
+    const xl::SheetData::TextId marked = s.addTooLongText();
+    const xl::SheetData::TextId after = s.addText(4, writeUnits(4));
+    for (int i = 0; i < 20; ++i) s.addText(past);  // twenty more would not fit the bound if kept
+    EXPECT_EQ(s.text(kept), atLimit);
+    EXPECT_FALSE(s.isTooLong(kept));
+    for (const auto id : {viewed, written, marked}) {
+        SCOPED_TRACE(id);
+        EXPECT_TRUE(s.isTooLong(id));
+        EXPECT_TRUE(s.text(id).isEmpty());
+    }
+    EXPECT_EQ(s.text(after), QStringLiteral("cccc")) << "the texts after a mark start where it would have";
+    EXPECT_FALSE(s.isTooLong(after));
+
+    s.setText(2, 2, xl::CellKind::Text, viewed);
+    s.setText(2, 3, xl::CellKind::Error, marked);
+    s.set(2, 4, xl::Cell{xl::CellKind::Text, 0, past});
+    s.setText(2, 5, xl::CellKind::Text, kept);
+    s.finish();
+    for (int col = 2; col <= 4; ++col) {
+        SCOPED_TRACE(col);
+        const auto c = s.find(2, col);
+        ASSERT_TRUE(c);
+        EXPECT_TRUE(c->tooLong);
+        EXPECT_TRUE(c->text.isEmpty());
+    }
+    EXPECT_EQ(s.find(2, 3)->kind, xl::CellKind::Error);
+    EXPECT_FALSE(s.find(2, 5)->tooLong);
+    EXPECT_EQ(s.find(2, 5)->text, atLimit);
+}
+
+// A writer that throws part-way leaves no units behind: the next text starts
+// where the failed one would have, and the bound has room for it.
+TEST(SheetData, AWriterThatThrowsLeavesThePoolAsItWas) {
+    xl::SheetData s(1024);
+    const xl::SheetData::TextId first = s.addText(u"uno");
+    struct Falla {};
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_THROW(s.addText(300, [](char16_t* out) -> char16_t* {
+            std::fill_n(out, 300, u'x');
+            throw Falla{};
+        }),
+                     Falla);
+    }
+    EXPECT_EQ(s.textCount(), 1u);
+    const xl::SheetData::TextId second = s.addText(300, [](char16_t* out) { return std::fill_n(out, 2, u'z'); });
+    EXPECT_EQ(s.text(first), QStringLiteral("uno"));
+    EXPECT_EQ(s.text(second), QStringLiteral("zz"));
+    // 3 + 2 units and two ends used: nearly the whole bound is still there.
+    s.addText(QString(480, u'y'));
 }
 
 }  // namespace

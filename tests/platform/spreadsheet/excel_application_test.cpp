@@ -3,8 +3,11 @@
 
 #include "platform/runtime/format_settings.h"
 #include "platform/spreadsheet/cells.h"
+#include "zip_builder.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -145,6 +148,59 @@ TEST(AutomationObjects, AWorkbookWithoutWorksheetsHasNoWorksheetOne) {
     EXPECT_THROW(book->Worksheets(1), ole::EOleError);
 }
 #endif
+
+// What a cell holds is judged when the cell is read, and only then: a text
+// the program cannot take as written (a NUL, half a surrogate pair, more than
+// a cell holds) fails that one read, naming the cell, the sheet and the file;
+// every other character comes through as the workbook holds it, and every
+// other cell of the sheet still reads.
+TEST(AutomationObjects, ATextThatCannotBeTakenFailsOnlyTheReadOfItsCell) {
+    const std::string past(xl::kMaxCellTextUnits + 1, 'x');
+    const QByteArray bytes = xltest::makeXlsx(
+        xltest::sheet("<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>a_x0000_b</t></is></c>"
+                      "<c r=\"B2\" t=\"s\"><v>0</v></c>"
+                      "<c r=\"C2\" t=\"inlineStr\"><is><t>_xDC00_</t></is></c>"
+                      "<c r=\"D2\" t=\"inlineStr\"><is><t>" + past + "</t></is></c>"
+                      "<c r=\"E2\" t=\"inlineStr\"><is><t>carta_x000B_segunda_x0007__xFFFE__xFFFF_</t></is></c>"
+                      "<c r=\"F2\" t=\"e\"><v>" + past + "</v></c>"
+                      "<c r=\"G2\"><v>7</v></c></row>"),
+        {{"xl/sharedStrings.xml", "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                  "<si><t>x_xD800_</t></si></sst>"}});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("guias.xlsx"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+
+    auto excel = ole::CreateOleObject(QStringLiteral("Excel.Application"));
+    excel->Workbooks()->open(path);
+    auto sheet = excel->Workbooks(1)->Worksheets(1);
+    const struct {
+        int col;
+        const char* cell;
+        const char* why;
+    } refused[] = {
+        {1, "A2", "carácter nulo (U+0000)"},
+        {2, "B2", "(U+D800"},
+        {3, "C2", "(U+DC00"},
+        {4, "D2", "más de 32767 caracteres"},
+        {6, "F2", "más de 32767 caracteres"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.cell);
+        EXPECT_THROW(sheet->Cells(2, r.col), ole::EOleError);
+        const QString message = failureOf([&] { sheet->Cells(2, r.col); });
+        EXPECT_TRUE(message.startsWith(QStringLiteral("La celda %1 de la hoja «Hoja» del archivo \"%2\" ")
+                                           .arg(QString::fromUtf8(r.cell), path)))
+            << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(r.why))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("corríjala"))) << message.toStdString();
+    }
+    EXPECT_EQ(sheet->Cells(2, 5).toText(), QString::fromStdU16String(u"carta\x0Bsegunda\x07\xFFFE\xFFFF"));
+    EXPECT_EQ(sheet->Cells(2, 7).toNumber(), 7);
+    EXPECT_TRUE(sheet->Cells(2, 8).isEmpty());
+}
 
 TEST(AutomationObjects, HandlesOutliveTheApplication) {
     std::shared_ptr<ole::Worksheet> sheet;

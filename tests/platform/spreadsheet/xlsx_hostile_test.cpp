@@ -97,7 +97,6 @@ TEST(XlsxEdges, Date1904WrittenAsTrue) {
 }
 
 TEST(XlsxEdges, TabsLineBreaksSurrogatePairsAndUnusedBadSharedStrings) {
-    // A shared string with a NUL does no harm while no cell uses it.
     const auto wb = xl::readXlsx(
         makeXlsx(sheet("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c>"
                        "<c r=\"B1\" t=\"inlineStr\"><is><t>a_x0009_b_x000A_c_x000D_</t></is></c>"
@@ -152,29 +151,72 @@ TEST(XlsxRefusals, MalformedCells) {
     for (const Refusal& r : cases) expectRefused(r);
 }
 
-// A text that would reach the database cut short (NUL) or altered (a lone
-// surrogate becomes "?"), or that holds another character XML forbids, is
-// refused at its cell, wherever the text comes from.
-TEST(XlsxRefusals, TextsNoDatabaseStoresFaithfully) {
-    const auto inlineText = [](const std::string& t) {
-        return makeXlsx(sheet("<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>" + t + "</t></is></c></row>"));
-    };
-    const Refusal cases[] = {
-        {"NUL in an inline string", inlineText("125-_x0000_1"), u"la celda B2 de la hoja «Hoja» tiene un texto con un carácter no válido (U+0000)"},
-        {"lone high surrogate", inlineText("125_xD800_"), u"B2 de la hoja «Hoja» tiene un texto con un carácter no válido (U+D800)"},
-        {"lone low surrogate", inlineText("_xDC00_125"), u"(U+DC00)"},
-        {"pair in the wrong order", inlineText("_xDE00__xD83D_"), u"(U+DE00)"},
-        {"control character", inlineText("a_x001F_"), u"(U+001F)"},
-        {"non-character", inlineText("a_xFFFE_"), u"(U+FFFE)"},
-        {"rich-text run", makeXlsx(sheet("<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><r><t>a</t></r><r><t>_x0000_</t></r></is></c></row>")), u"B2"},
-        {"formula text", makeXlsx(sheet("<row r=\"3\"><c r=\"C3\" t=\"str\"><f>A1</f><v>x_x0008_</v></c></row>")), u"la celda C3 de la hoja «Hoja»"},
-        {"inline text in a v element", makeXlsx(sheet("<row r=\"3\"><c r=\"D3\" t=\"inlineStr\"><v>_x0000_</v></c></row>")), u"D3"},
-        {"shared string a cell uses",
-         makeXlsx(sheet("<row r=\"5\"><c r=\"A5\" t=\"s\"><v>0</v></c><c r=\"E5\" t=\"s\"><v>1</v></c></row>"),
-                  {{"xl/sharedStrings.xml", sst("<si><t>ok</t></si><si><r><t>125</t></r><r><t>_xD800_</t></r></si>")}}),
-         u"la celda E5 de la hoja «Hoja» tiene un texto con un carácter no válido (U+D800)"},
-    };
-    for (const Refusal& r : cases) expectRefused(r);
+// Texts reach the pool as the workbook holds them, whatever characters they
+// carry and wherever they come from: whether the program can take one is
+// judged only where a cell is read.
+TEST(XlsxEdges, TextsAreKeptAsTheWorkbookHoldsThem) {
+    const auto wb = xl::readXlsx(
+        makeXlsx(sheet("<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>125-_x0000_1</t></is></c>"
+                       "<c r=\"B2\" t=\"inlineStr\"><is><t>125_xD800_</t></is></c>"
+                       "<c r=\"C2\" t=\"inlineStr\"><is><t>_xDC00_125</t></is></c>"
+                       "<c r=\"D2\" t=\"inlineStr\"><is><t>_xDE00__xD83D_</t></is></c>"
+                       "<c r=\"E2\" t=\"inlineStr\"><is><t>carta_x000B_segunda_x0007_</t></is></c>"
+                       "<c r=\"F2\" t=\"inlineStr\"><is><t>a_xFFFE__xFFFF__x001F_</t></is></c>"
+                       "<c r=\"G2\" t=\"inlineStr\"><is><r><t>a</t></r><r><t>_x0000_</t></r></is></c></row>"
+                       "<row r=\"3\"><c r=\"C3\" t=\"str\"><f>A1</f><v>x_x0008_</v></c>"
+                       "<c r=\"D3\" t=\"inlineStr\"><v>_x0000_</v></c>"
+                       "<c r=\"E3\" t=\"s\"><v>0</v></c><c r=\"F3\" t=\"s\"><v>1</v></c></row>"),
+                 {{"xl/sharedStrings.xml", sst("<si><r><t>125</t></r><r><t>_xD800_</t></r></si>"
+                                               "<si><t>_x0001_ok</t></si>")}}),
+        kName);
+    xltest::expectCells(wb.firstWorksheet, {{"B2", CellKind::Text, 0, u"125\xD800"},
+                                            {"C2", CellKind::Text, 0, u"\xDC00" u"125"},
+                                            {"D2", CellKind::Text, 0, u"\xDE00\xD83D"},
+                                            {"E2", CellKind::Text, 0, u"carta\x0Bsegunda\x07"},
+                                            {"F2", CellKind::Text, 0, u"a\xFFFE\xFFFF\x1F"},
+                                            {"C3", CellKind::Text, 0, u"x\x08"},
+                                            {"E3", CellKind::Text, 0, u"125\xD800"},
+                                            {"F3", CellKind::Text, 0, u"\x01ok"}});
+    // Literals with an embedded NUL end at it: compare those by hand.
+    EXPECT_EQ(wb.firstWorksheet.find(2, 1)->text, QString::fromStdU16String(std::u16string(u"125-\0" u"1", 6)));
+    EXPECT_EQ(wb.firstWorksheet.find(2, 7)->text, QString::fromStdU16String(std::u16string(u"a\0", 2)));
+    EXPECT_EQ(wb.firstWorksheet.find(3, 4)->text, QString::fromStdU16String(std::u16string(u"\0", 1)));
+}
+
+// A text longer than a cell holds (32,767 units) is only marked, from every
+// place a text comes from, and never gathered in full: a 600,000-character
+// text stays within a bound of 1 MiB. One at the limit is kept whole, also
+// when it is written with escapes.
+TEST(XlsxEdges, TextsLongerThanACellAreMarked) {
+    const std::size_t max = xl::kMaxCellTextUnits;
+    const std::string huge(600'000, 'x');
+    const std::string past(max + 1, 'p');
+    std::string escapedAtLimit;
+    for (std::size_t i = 0; i < max; ++i) escapedAtLimit += "_x0041_";
+    const auto wb = xl::readXlsx(
+        makeXlsx(sheet("<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>" + huge + "</t></is></c>"
+                       "<c r=\"B2\" t=\"inlineStr\"><is><r><t>" + past.substr(0, 10) + "</t></r><r><t>" +
+                       past.substr(10) + "</t></r></is></c>"
+                       "<c r=\"C2\" t=\"str\"><v>" + huge + "</v></c>"
+                       "<c r=\"D2\" t=\"inlineStr\"><v>" + past + "</v></c>"
+                       "<c r=\"E2\" t=\"e\"><v>" + huge + "</v></c>"
+                       "<c r=\"F2\" t=\"s\"><v>0</v></c><c r=\"G2\" t=\"s\"><v>1</v></c>"
+                       "<c r=\"H2\" t=\"inlineStr\"><is><t>" + escapedAtLimit + "</t></is></c></row>"),
+                 {{"xl/sharedStrings.xml", sst("<si><t>" + huge + "</t></si><si><t>corto</t></si>")}}),
+        kName, {}, 1 << 20);
+    const xl::SheetData& s = wb.firstWorksheet;
+    for (const int col : {1, 2, 3, 4, 5, 6}) {
+        SCOPED_TRACE(col);
+        const auto c = s.find(2, col);
+        ASSERT_TRUE(c);
+        EXPECT_TRUE(c->tooLong);
+        EXPECT_TRUE(c->text.isEmpty());
+        EXPECT_EQ(c->kind, col == 5 ? CellKind::Error : CellKind::Text);
+    }
+    EXPECT_FALSE(s.find(2, 7)->tooLong);
+    EXPECT_EQ(s.find(2, 7)->text, QStringLiteral("corto"));
+    EXPECT_FALSE(s.find(2, 8)->tooLong);
+    EXPECT_EQ(s.find(2, 8)->text, QString(static_cast<qsizetype>(max), u'A'));
 }
 
 // Of two parts with one name some tools read the first and others the last.
@@ -205,17 +247,18 @@ TEST(XlsxRefusals, PartsThatShareAName) {
     }
 }
 
-// Cells and texts are bounded in memory together: many cells, one long text,
-// a long shared-string table, each past a bound of 1 MiB.
+// Cells and texts are bounded in memory together: many cells, texts nearly
+// as long as a cell holds, a long shared-string table, each past a bound of 1 MiB.
 TEST(XlsxRefusals, SheetPastItsMemoryBound) {
     const std::size_t bound = 1 << 20;
     const std::string manyCells = sheet("<row>" + repeat("<c><v>7</v></c>", 16384) + "</row>" +
                                         repeat("<row>" + repeat("<c><v>1</v></c>", 1000) + "</row>", 60));
-    const std::string longText = sheet("<row><c t=\"inlineStr\"><is><t>" + std::string(600'000, 'x') + "</t></is></c></row>");
+    const std::string longTexts =
+        sheet("<row>" + repeat("<c t=\"inlineStr\"><is><t>" + std::string(30'000, 'x') + "</t></is></c>", 20) + "</row>");
     const std::string manyStrings = sst(repeat("<si><t>" + std::string(100, 'y') + "</t></si>", 6000));
     const Refusal cases[] = {
         {"many cells", makeXlsx(manyCells), u"en memoria", {}, bound},
-        {"one long text", makeXlsx(longText), u"en memoria", {}, bound},
+        {"long texts", makeXlsx(longTexts), u"en memoria", {}, bound},
         {"long shared-string table", makeXlsx(sheet(""), {{"xl/sharedStrings.xml", manyStrings}}), u"en memoria", {}, bound},
     };
     for (const Refusal& r : cases) expectRefused(r);
@@ -259,7 +302,7 @@ std::string letters(std::size_t size) {
 
 // Expat keeps a tag or comment whole until it ends: one past the markup
 // bound is refused as it is gathered, while a text longer than that bound
-// arrives in pieces and reads.
+// arrives in pieces and reads (marked as longer than a cell holds).
 TEST(XlsxRefusals, MarkupPastItsBound) {
     const std::string huge = letters(xl::kMaxXmlMarkupBytes + (1 << 20));
     const Refusal cases[] = {
@@ -275,7 +318,7 @@ TEST(XlsxRefusals, MarkupPastItsBound) {
                                  kName);
     const auto cell = wb.firstWorksheet.find(1, 1);
     ASSERT_TRUE(cell);
-    EXPECT_EQ(cell->text.size(), static_cast<qsizetype>(huge.size()));
+    EXPECT_TRUE(cell->tooLong);
 }
 
 TEST(XlsxRefusals, SizeLimitsAndZipBombs) {
