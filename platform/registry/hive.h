@@ -27,10 +27,20 @@
 // - Sections naming the same key are one key. A value named twice in a key
 //   is taken once when both say the same, and refused otherwise.
 // Text with control characters, or that UTF-8 cannot carry, is written as
-// hex(N): UTF-16LE bytes, so no other escape is needed. Comment and blank
-// lines and the modification times are kept where they were when the hive is
-// written back. Only the parser and printer live here; the file itself
-// (location, locking, atomic replacement) is in hive_file.h.
+// hex(N): UTF-16LE bytes, so no other escape is needed.
+//
+// Written back, the file keeps its own order: every section where it stood,
+// with the comment and blank lines above it and its modification time, each
+// value in the section it was read in. A value new to a key goes into the
+// key's first section; a key new to the file goes at its end, before the
+// closing comments.
+//
+// The file is bounded as the platform bounds its registry, so that no file
+// can make reading it slow or large: a key name holds at most kMaxKeyName
+// characters, a path at most kMaxKeyDepth names, a value name at most
+// kMaxValueName characters, and the file at most kMaxFileBytes bytes. Past a
+// bound the file is damaged. Only the parser and printer live here; the file
+// itself (location, locking, atomic replacement) is in hive_file.h.
 #pragma once
 
 #include <QByteArray>
@@ -57,6 +67,14 @@ enum class ValueType : std::uint32_t {
 // other type), as a 32-bit number (DWORD) or as raw bytes ("hex:").
 enum class Form { Text, DWord, Bytes };
 
+// Bounds of the file, as the platform bounds its registry (a key name of 255
+// characters, a tree 512 keys deep, a value name of 16,383 characters), and
+// a size far above any real settings file.
+inline constexpr qsizetype kMaxKeyName = 255;
+inline constexpr qsizetype kMaxKeyDepth = 512;
+inline constexpr qsizetype kMaxValueName = 16383;
+inline constexpr qsizetype kMaxFileBytes = 8 * 1024 * 1024;
+
 struct Value {
     QString name;               // empty for the key's default value
     std::uint32_t type = 0;     // a ValueType, or any other number read from a file
@@ -64,17 +82,20 @@ struct Value {
     QString text;               // Form::Text
     std::uint32_t dword = 0;    // Form::DWord
     QByteArray bytes;           // Form::Bytes
-    QStringList before;         // comment and blank lines above it in the file
+    QString before;             // comment and blank lines above it in the file, each ending in "\n"
 };
 
 // Whether two values hold the same type and data (names aside).
 bool sameData(const Value& a, const Value& b);
 
+// A key that was listed in the file or that holds (or was given) values. The
+// keys above it that no section names exist without a Key of their own.
 class Key {
 public:
     explicit Key(QString path);
 
-    // Components joined by "\", no leading or trailing "\".
+    // Components joined by "\", no leading or trailing "\", each in the letter
+    // case it was first written with.
     const QString& path() const { return path_; }
     // In the order they were read or added.
     const std::vector<Value>& values() const { return values_; }
@@ -83,7 +104,8 @@ public:
     const Value* findValue(const QString& name) const;
     // Sets a value; an existing one keeps its name's letter case, its place
     // and the lines above it. Throws ERegistryException for a name that the
-    // file cannot hold (control characters, broken UTF-16).
+    // file cannot hold (control characters, broken UTF-16, more than
+    // kMaxValueName characters).
     void setValue(Value value);
 
 private:
@@ -91,10 +113,12 @@ private:
 
     std::optional<std::size_t> position(const QString& name) const;
 
+    static constexpr std::uint32_t kNone = 0xffffffffu;
+
     QString path_;
-    QStringList before_{QString()};  // lines above its header; a new key gets a blank line
-    QString stamp_;                  // Wine's modification time after the header
-    bool listed_ = false;            // had a header of its own in the file
+    std::uint32_t node_ = kNone;          // its name in the hive's tree
+    std::uint32_t firstSection_ = kNone;  // where its new values go; none for a key new to the file
+    std::uint32_t fromFile_ = 0;          // values_[0, fromFile_) were read, each listed by its section
     std::vector<Value> values_;
     QHash<QString, std::size_t> index_;  // case-folded name -> position, once there are many
 };
@@ -103,32 +127,42 @@ private:
 // and "Software\X" name the same key. Joined again with "\".
 QString normalizeKeyPath(const QString& path);
 
+// Why the file cannot hold a key at this path (a name with control
+// characters or longer than kMaxKeyName, more than kMaxKeyDepth names, no
+// name at all), or an empty text when it can.
+QString keyPathFault(const QString& path);
+
 class Hive {
 public:
     // An empty hive; written out, it starts with a short note for people.
     Hive();
 
-    // Parses the text form. An empty (or blank) text is an empty hive.
-    // Throws ERegistryException naming `fileName` and the line when the text
-    // is not a hive.
+    // Parses the text form, in time and memory linear in its size. An empty
+    // (or blank) text is an empty hive. Throws ERegistryException naming
+    // `fileName` and the line when the text is not a hive or passes one of
+    // the file's bounds, and when memory runs out.
     static Hive parse(const QByteArray& text, const QString& fileName);
 
-    // The text form, readable by parse(). A key is written when it was listed
-    // in the file read, holds values or has no subkeys; the parents of a
-    // written key need no section of their own.
+    // The text form, readable by parse(), in the order described above. A key
+    // is written when it was listed in the file read, holds values or has no
+    // subkeys; the parents of a written key need no section of their own.
     QByteArray serialize() const;
 
-    // The key at a normalized path, or nullptr.
+    // The key at a normalized path, or nullptr; nullptr too for a key that
+    // exists only as the parent of others.
     const Key* findKey(const QString& path) const;
     Key* findKey(const QString& path);
 
     // Whether the key exists, written itself or as the parent of a written
     // key (a hand-edited file may list only the leaves).
     bool keyExists(const QString& path) const;
+    // The path of an existing key in the letter case first written with, or
+    // nullopt.
+    std::optional<QString> existingPath(const QString& path) const;
 
     // The key at the path, created with any missing parents. The root (empty
     // path) is not a key of its own and is never created. Throws
-    // ERegistryException for a name that the file cannot hold.
+    // ERegistryException for a path that the file cannot hold (keyPathFault).
     Key& ensureKey(const QString& path);
 
     // The named value of a key, or nullptr.
@@ -136,14 +170,45 @@ public:
     // Sets a value; see Key::setValue.
     static void setValue(Key& key, Value value) { key.setValue(std::move(value)); }
 
-    // In file order, parents before their first child.
+    // In the order first listed in the file or created.
     const std::vector<Key>& keys() const { return keys_; }
 
 private:
+    static constexpr std::uint32_t kNone = Key::kNone;
+    static constexpr std::uint32_t kRoot = 0xfffffffeu;
+
+    // One name in the tree of keys.
+    struct Node {
+        QString name;          // as first written
+        std::uint32_t parent;  // kRoot for a name at the top
+        std::uint32_t key;     // index in keys_, or kNone
+    };
+    // A "[...]" header and what it holds, in file order.
+    struct Section {
+        std::uint32_t key;
+        QString before;                    // comment and blank lines above the header
+        QString stamp;                     // Wine's modification time after the header
+        std::vector<std::uint32_t> values; // positions in the key's values, as read
+    };
+    struct Child {
+        std::uint32_t parent;
+        QString folded;  // the name, case-folded
+        friend bool operator==(const Child&, const Child&) = default;
+        friend size_t qHash(const Child& c, size_t seed) noexcept { return qHashMulti(seed, c.parent, c.folded); }
+    };
+
+    static Hive parseText(const QByteArray& text, const QString& fileName);
+    std::optional<std::uint32_t> findNode(const QString& path) const;
+    std::uint32_t ensureNode(const QStringList& parts);
+    std::uint32_t keyOfNode(std::uint32_t node);
+    QString pathOf(std::uint32_t node) const;
+
+    std::vector<Node> nodes_;
+    QHash<Child, std::uint32_t> children_;  // (parent, folded name) -> node
     std::vector<Key> keys_;
-    QHash<QString, std::size_t> index_;  // case-folded path -> position in keys_
-    QStringList preamble_;               // lines between the header and the first key
-    QStringList trailer_;                // lines after the last value
+    std::vector<Section> sections_;
+    QString preamble_;  // lines between the header and the first section
+    QString trailer_;   // lines after the last value
 };
 
 }  // namespace reg

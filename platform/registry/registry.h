@@ -64,8 +64,10 @@ public:
     // platform's full access does. False when the key does not exist and
     // canCreate is false, when the hive file is there but cannot be read, and
     // with canCreate when the hive file cannot be written (whether or not
-    // the key is there). Throws ERegistryException when the hive file cannot
-    // be parsed.
+    // the key is there) or cannot hold the key's path (keyPathFault). Throws
+    // ERegistryException when the hive file cannot be parsed and, while
+    // creating the key, when another program holds the file's lock past
+    // HiveFile::kLockWait or the file would pass kMaxFileBytes.
     bool OpenKey(const QString& key, bool canCreate);
     // Whether the key exists; creates nothing. False when the hive file
     // cannot be read; throws ERegistryException when it cannot be parsed.
