@@ -4,6 +4,7 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -14,7 +15,6 @@ namespace {
 
 const QString kHeader = QStringLiteral("VEXALON REGISTRY Version 1");
 
-QString folded(const QString& name) { return name.toCaseFolded(); }
 
 // A name the file can hold on one line and in UTF-8.
 bool isStorableName(QStringView name) {
@@ -50,6 +50,11 @@ QString valueNameFault(QStringView name) {
 
 bool isHexDigit(QChar c) {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+std::uint32_t hexValue(QChar c) {
+    const char16_t u = c.unicode();
+    return u <= u'9' ? u - u'0' : (u | 0x20) - u'a' + 10;
 }
 
 [[noreturn]] void failAt(const QString& fileName, qsizetype lineNo, const QString& what) {
@@ -129,7 +134,9 @@ public:
         const qsizetype start = pos_;
         while (!atEnd() && isHexDigit(text_[pos_]) && pos_ - start < maxDigits) ++pos_;
         if (pos_ == start) return std::nullopt;
-        return QStringView(text_).mid(start, pos_ - start).toUInt(nullptr, 16);
+        std::uint32_t n = 0;
+        for (qsizetype i = start; i < pos_; ++i) n = (n << 4) | hexValue(text_[i]);
+        return n;
     }
 
 private:
@@ -140,40 +147,44 @@ private:
 };
 
 struct Header {
-    QStringList parts;  // the key's names, none of them empty
+    QString path;  // its names joined by "\" (a name never holds one)
     QString stamp;
 };
 
 // "[...]" and what follows it. In the name every backslash separates two
 // names, single or doubled, but "\]" is a "]" inside a name; the name ends
-// at the last "]" of the line.
+// at the last "]" of the line. Bounds are checked as the name grows, so a
+// runaway name stops at its bound.
 Header parseHeader(const QString& line, const LineReader& in) {
     const qsizetype close = line.lastIndexOf(u']');
     if (close < 1) in.fail(QStringLiteral("falta el cierre ]"));
     Header h;
-    QString part;
+    h.path.reserve(close);
+    qsizetype depth = 0;
+    qsizetype partStart = -1;  // where the name being read starts in h.path
     const auto endPart = [&] {
-        if (part.isEmpty()) return;
-        if (h.parts.size() == kMaxKeyDepth) in.fail(depthFault());
-        h.parts << std::exchange(part, QString());
+        if (partStart < 0) return;
+        if (const QString fault = keyNameFault(QStringView(h.path).sliced(partStart)); !fault.isEmpty()) in.fail(fault);
+        partStart = -1;
     };
     for (qsizetype i = 1; i < close; ++i) {
-        const QChar c = line[i];
+        QChar c = line[i];
         if (c == u'\\' && !(i + 1 < close && line[i + 1] == u']')) {
             endPart();
             if (i + 1 < close && line[i + 1] == u'\\') ++i;
             continue;
         }
-        if (c == u'\\') ++i;  // "\]"
-        part += line[i];
-        // Checked as it grows, so that a runaway name stops at its bound.
-        if (part.size() > kMaxKeyName) in.fail(keyNameFault(part));
+        if (c == u'\\') c = line[++i];  // "\]"
+        if (partStart < 0) {
+            if (++depth > kMaxKeyDepth) in.fail(depthFault());
+            if (!h.path.isEmpty()) h.path += u'\\';
+            partStart = h.path.size();
+        }
+        h.path += c;
+        if (h.path.size() - partStart > kMaxKeyName) in.fail(keyNameFault(QStringView(h.path).sliced(partStart)));
     }
     endPart();
-    if (h.parts.isEmpty()) in.fail(QStringLiteral("clave sin nombre"));
-    for (const QString& name : h.parts) {
-        if (const QString fault = keyNameFault(name); !fault.isEmpty()) in.fail(fault);
-    }
+    if (h.path.isEmpty()) in.fail(QStringLiteral("clave sin nombre"));
     h.stamp = line.mid(close + 1).trimmed();
     for (const QChar c : h.stamp) {
         if (!c.isDigit()) in.fail(QStringLiteral("texto de más tras el nombre de la clave"));
@@ -193,28 +204,25 @@ QString quoted(const QString& s) {
     return out;
 }
 
-QString headerPath(const QString& path) {
-    QString out;
-    out.reserve(path.size() + 8);
+void appendHeaderPath(QString& out, const QString& path) {
     for (const QChar c : path) {
         if (c == u'\\') {
-            out += QStringLiteral("\\\\");
-        } else {
-            if (c == u']') out += u'\\';
-            out += c;
+            out += u'\\';
+        } else if (c == u']') {
+            out += u'\\';
         }
+        out += c;
     }
-    return out;
 }
 
-QString hexList(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size() * 3);
+void appendHexList(QString& out, const QByteArray& bytes) {
+    static constexpr char16_t kDigits[] = u"0123456789abcdef";
     for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
         if (i > 0) out += u',';
-        out += QStringLiteral("%1").arg(static_cast<unsigned char>(bytes[i]), 2, 16, QChar(u'0'));
+        out += QChar(kDigits[b >> 4]);
+        out += QChar(kDigits[b & 0xf]);
     }
-    return out;
 }
 
 // The text as UTF-16LE with its terminating NUL, as the platform stores it.
@@ -370,8 +378,10 @@ std::optional<std::size_t> Key::position(const QString& name) const {
         }
         return std::nullopt;
     }
-    const auto it = index_.constFind(folded(name));
-    return it == index_.cend() ? std::nullopt : std::optional<std::size_t>(*it);
+    const std::uint32_t at = index_.find(NameIndex::hashOf(name), [&](std::uint32_t i) {
+        return QString::compare(values_[i].name, name, Qt::CaseInsensitive) == 0;
+    });
+    return at == NameIndex::kNone ? std::nullopt : std::optional<std::size_t>(at);
 }
 
 const Value* Key::findValue(const QString& name) const {
@@ -391,11 +401,15 @@ void Key::setValue(Value value) {
         v = std::move(value);
         return;
     }
+    append(std::move(value));
+}
+
+void Key::append(Value value) {
     values_.push_back(std::move(value));
     if (values_.size() == kIndexFrom) {
-        for (std::size_t i = 0; i < values_.size(); ++i) index_.insert(folded(values_[i].name), i);
+        for (std::uint32_t i = 0; i < values_.size(); ++i) index_.insert(i, NameIndex::hashOf(values_[i].name));
     } else if (values_.size() > kIndexFrom) {
-        index_.insert(folded(values_.back().name), values_.size() - 1);
+        index_.insert(static_cast<std::uint32_t>(values_.size() - 1), NameIndex::hashOf(values_.back().name));
     }
 }
 
@@ -413,7 +427,8 @@ QString keyPathFault(const QString& path) {
 }
 
 Hive::Hive()
-    : preamble_(QStringLiteral(";; Per-user settings of the Vexalon programs (HKEY_CURRENT_USER).\n"
+    : nodes_{Node{kNone, kNone, 0, kNone, kNone, 0, 0}},
+      preamble_(QStringLiteral(";; Per-user settings of the Vexalon programs (HKEY_CURRENT_USER).\n"
                                ";; Edit only while no Vexalon program is running.\n")) {}
 
 Hive Hive::parse(const QByteArray& text, const QString& fileName) {
@@ -440,8 +455,8 @@ Hive Hive::parse(const QByteArray& text, const QString& fileName) {
 
 Hive Hive::parseText(const QByteArray& text, const QString& fileName) {
     const QByteArrayView all(text);
-    qsizetype next = 0;   // where the next line starts
-    qsizetype lineNo = 0; // of the line last taken
+    qsizetype next = 0;    // where the next line starts
+    qsizetype lineNo = 0;  // of the line last taken
     // The next line without its "\n" (nor a "\r" before it), decoded.
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const auto takeLine = [&]() -> QString {
@@ -461,7 +476,8 @@ Hive Hive::parseText(const QByteArray& text, const QString& fileName) {
     bool sawHeader = false;
     std::uint32_t current = kNone;  // the section being read
     QString pending;                // comment and blank lines waiting for the next item
-    QHash<quint64, qsizetype> valueLine;  // (key, value) position -> line it was read at
+    // For each key, the line each value read into it was read at.
+    std::vector<std::vector<std::uint32_t>> valueLines;
     while (next < all.size()) {
         const QString raw = takeLine();
         const qsizetype startLine = lineNo;
@@ -488,9 +504,10 @@ Hive Hive::parseText(const QByteArray& text, const QString& fileName) {
         LineReader in(line, fileName, startLine);
         if (line[0] == u'[') {
             const Header h = parseHeader(line, in);
-            const std::uint32_t k = hive.keyOfNode(hive.ensureNode(h.parts));
+            const std::uint32_t k = hive.keyOfNode(hive.ensureNode(h.path));
+            if (valueLines.size() <= k) valueLines.resize(k + 1);
             current = static_cast<std::uint32_t>(hive.sections_.size());
-            hive.sections_.push_back(Section{k, std::exchange(pending, QString()), h.stamp, {}});
+            hive.sections_.push_back(Section{k, std::exchange(pending, QString()), h.stamp});
             Key& key = hive.keys_[k];
             if (key.firstSection_ == kNone) key.firstSection_ = current;
             continue;
@@ -498,23 +515,21 @@ Hive Hive::parseText(const QByteArray& text, const QString& fileName) {
         if (line[0] == u'"' || line[0] == u'@') {
             if (current == kNone) in.fail(QStringLiteral("valor fuera de toda clave"));
             Value v = parseValue(in);
-            Section& section = hive.sections_[current];
-            Key& key = hive.keys_[section.key];
+            const std::uint32_t k = hive.sections_[current].key;
+            Key& key = hive.keys_[k];
             if (const auto at = key.position(v.name)) {
-                const qsizetype first = valueLine.value((quint64{section.key} << 32) | *at);
                 if (!sameData(key.values_[*at], v)) {
                     in.fail(QStringLiteral("el valor %1 ya figura con otro dato en la línea %2")
                                 .arg(v.name.isEmpty() ? QStringLiteral("@") : quoted(shortened(v.name)))
-                                .arg(first));
+                                .arg(valueLines[k][*at]));
                 }
                 continue;  // the same value twice: one is enough
             }
-            const auto at = static_cast<std::uint32_t>(key.values_.size());
-            valueLine.insert((quint64{section.key} << 32) | at, startLine);
+            valueLines[k].push_back(static_cast<std::uint32_t>(startLine));
             v.before = std::exchange(pending, QString());
-            key.setValue(std::move(v));
-            section.values.push_back(at);
-            key.fromFile_ = at + 1;
+            key.append(std::move(v));
+            key.sectionOf_.push_back(current);
+            key.fromFile_ = static_cast<std::uint32_t>(key.values_.size());
             continue;
         }
         in.fail(QStringLiteral("línea no reconocida"));
@@ -532,7 +547,8 @@ void writeValue(QString& out, const Value& v) {
     switch (v.form) {
         case Form::Text:
             if (!isStorableName(v.text)) {  // no escapes beyond \\ and \"
-                out += QStringLiteral("hex(%1):").arg(v.type, 0, 16) + hexList(utf16Bytes(v.text));
+                out += QStringLiteral("hex(%1):").arg(v.type, 0, 16);
+                appendHexList(out, utf16Bytes(v.text));
                 break;
             }
             if (v.type != static_cast<std::uint32_t>(ValueType::String))
@@ -545,21 +561,41 @@ void writeValue(QString& out, const Value& v) {
         case Form::Bytes:
             out += v.type == static_cast<std::uint32_t>(ValueType::Binary) ? QStringLiteral("hex:")
                                                                            : QStringLiteral("hex(%1):").arg(v.type, 0, 16);
-            out += hexList(v.bytes);
+            appendHexList(out, v.bytes);
             break;
     }
     out += u'\n';
 }
 
 void writeHeader(QString& out, const QString& path, const QString& stamp) {
-    out += u'[' + headerPath(path) + u']';
-    if (!stamp.isEmpty()) out += u' ' + stamp;
+    out += u'[';
+    appendHeaderPath(out, path);
+    out += u']';
+    if (!stamp.isEmpty()) {
+        out += u' ';
+        out += stamp;
+    }
     out += u'\n';
 }
 
 }  // namespace
 
 QByteArray Hive::serialize() const {
+    // The values read, listed by the section they were read in: start of
+    // each section's run in `order`, then the runs (key, position).
+    std::vector<std::uint32_t> start(sections_.size() + 1, 0);
+    for (const Key& key : keys_) {
+        for (const std::uint32_t s : key.sectionOf_) ++start[s + 1];
+    }
+    for (std::size_t s = 1; s < start.size(); ++s) start[s] += start[s - 1];
+    std::vector<std::uint32_t> order(start.back());
+    {
+        std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
+        for (const Key& key : keys_) {
+            for (std::uint32_t at = 0; at < key.sectionOf_.size(); ++at) order[fill[key.sectionOf_[at]]++] = at;
+        }
+    }
+
     QString out = kHeader + u'\n';
     out += preamble_;
     for (std::uint32_t s = 0; s < sections_.size(); ++s) {
@@ -567,7 +603,7 @@ QByteArray Hive::serialize() const {
         const Key& key = keys_[section.key];
         out += section.before;
         writeHeader(out, key.path_, section.stamp);
-        for (const std::uint32_t at : section.values) writeValue(out, key.values_[at]);
+        for (std::uint32_t i = start[s]; i < start[s + 1]; ++i) writeValue(out, key.values_[order[i]]);
         if (key.firstSection_ == s) {
             for (std::size_t at = key.fromFile_; at < key.values_.size(); ++at) writeValue(out, key.values_[at]);
         }
@@ -576,7 +612,7 @@ QByteArray Hive::serialize() const {
     // nothing is named by its subkeys' sections.
     std::vector<bool> hasChildren(nodes_.size(), false);
     for (const Node& node : nodes_) {
-        if (node.parent != kRoot) hasChildren[node.parent] = true;
+        if (node.parent != kNone) hasChildren[node.parent] = true;
     }
     for (const Key& key : keys_) {
         if (key.firstSection_ != kNone || (key.values_.empty() && hasChildren[key.node_])) continue;
@@ -588,30 +624,75 @@ QByteArray Hive::serialize() const {
     return out.toUtf8();
 }
 
-std::optional<std::uint32_t> Hive::findNode(const QString& path) const {
+std::uint32_t NameIndex::hashOf(QStringView name, std::uint32_t salt) {
+    // FNV-1a over the salt and the folded code points, from the process's
+    // random seed, then MurmurHash3's finalizer so that every bit of the
+    // result depends on all of them.
+    constexpr std::uint64_t kPrime = 0x100000001b3ull;
+    std::uint64_t h = (0xcbf29ce484222325ull ^ QHashSeed::globalSeed() ^ salt) * kPrime;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char32_t c = name[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(name[i].unicode(), name[i + 1].unicode());
+            ++i;
+        }
+        h = (h ^ QChar::toCaseFolded(c)) * kPrime;
+    }
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
+    return static_cast<std::uint32_t>(h);
+}
+
+std::uint32_t Hive::findChild(std::uint32_t parent, QStringView name) const {
+    const auto named = [&](std::uint32_t n) { return nameOf(nodes_[n]).compare(name, Qt::CaseInsensitive) == 0; };
+    if (nodes_[parent].children >= kIndexedFrom) {
+        return children_.find(NameIndex::hashOf(name, parent),
+                              [&](std::uint32_t n) { return nodes_[n].parent == parent && named(n); });
+    }
+    for (std::uint32_t n = nodes_[parent].firstChild; n != kNone; n = nodes_[n].nextSibling) {
+        if (named(n)) return n;
+    }
+    return kNone;
+}
+
+std::uint32_t Hive::addChild(std::uint32_t parent, QStringView name) {
+    const auto at = static_cast<std::uint32_t>(nodes_.size());
+    // Kept in the case first written.
+    nodes_.push_back(Node{parent, kNone, static_cast<std::uint32_t>(names_.size()), kNone,
+                          nodes_[parent].firstChild, static_cast<std::uint16_t>(name.size()), 0});
+    names_ += name;
+    Node& p = nodes_[parent];
+    p.firstChild = at;
+    if (p.children + 1 < kIndexedFrom) {
+        ++p.children;
+    } else if (p.children + 1 == kIndexedFrom) {
+        ++p.children;
+        for (std::uint32_t n = at; n != kNone; n = nodes_[n].nextSibling)
+            children_.insert(n, NameIndex::hashOf(nameOf(nodes_[n]), parent));
+    } else {
+        children_.insert(at, NameIndex::hashOf(name, parent));
+    }
+    return at;
+}
+
+std::optional<std::uint32_t> Hive::findNode(QStringView path) const {
     std::uint32_t node = kRoot;
-    for (const QStringView part : QStringView(path).tokenize(u'\\', Qt::SkipEmptyParts)) {
-        const auto it = children_.constFind(Child{node, part.toString().toCaseFolded()});
-        if (it == children_.cend()) return std::nullopt;
-        node = *it;
+    for (const QStringView part : path.tokenize(u'\\', Qt::SkipEmptyParts)) {
+        if (part.size() > kMaxKeyName) return std::nullopt;
+        node = findChild(node, part);
+        if (node == kNone) return std::nullopt;
     }
     return node;
 }
 
-std::uint32_t Hive::ensureNode(const QStringList& parts) {
+std::uint32_t Hive::ensureNode(QStringView path) {
     std::uint32_t node = kRoot;
-    for (const QString& part : parts) {
-        Child child{node, part.toCaseFolded()};
-        const auto it = children_.constFind(child);
-        if (it != children_.cend()) {
-            node = *it;
-            continue;
-        }
-        const auto added = static_cast<std::uint32_t>(nodes_.size());
-        // Keep the case of the names as first written.
-        nodes_.push_back(Node{part, node, kNone});
-        children_.insert(std::move(child), added);
-        node = added;
+    for (const QStringView part : path.tokenize(u'\\', Qt::SkipEmptyParts)) {
+        const std::uint32_t found = findChild(node, part);
+        node = found != kNone ? found : addChild(node, part);
     }
     return node;
 }
@@ -630,13 +711,13 @@ QString Hive::pathOf(std::uint32_t node) const {
     qsizetype size = 0;
     for (std::uint32_t n = node; n != kRoot; n = nodes_[n].parent) {
         chain.push_back(n);
-        size += nodes_[n].name.size() + 1;
+        size += nodes_[n].nameSize + 1;
     }
     QString out;
     out.reserve(size);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         if (!out.isEmpty()) out += u'\\';
-        out += nodes_[*it].name;
+        out += nameOf(nodes_[*it]);
     }
     return out;
 }
@@ -660,13 +741,13 @@ std::optional<QString> Hive::existingPath(const QString& path) const {
 }
 
 Key& Hive::ensureKey(const QString& path) {
-    const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
-    if (parts.isEmpty()) throw ERegistryException(QStringLiteral("La raíz del registro no admite valores"));
+    const bool root = std::all_of(path.cbegin(), path.cend(), [](QChar c) { return c == u'\\'; });
+    if (root) throw ERegistryException(QStringLiteral("La raíz del registro no admite valores"));
     if (const QString fault = keyPathFault(path); !fault.isEmpty()) {
         throw ERegistryException(
             QStringLiteral("La clave %1 no se puede guardar en el registro: %2").arg(shortened(path), fault));
     }
-    return keys_[keyOfNode(ensureNode(parts))];
+    return keys_[keyOfNode(ensureNode(path))];
 }
 
 }  // namespace reg

@@ -44,10 +44,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -88,6 +88,61 @@ struct Value {
 // Whether two values hold the same type and data (names aside).
 bool sameData(const Value& a, const Value& b);
 
+// Positions of named items, found by name without regard to letter case:
+// open addressing over (position, hash) pairs, so that nothing is allocated
+// per name and a probe reads no item but the one it finds.
+class NameIndex {
+public:
+    static constexpr std::uint32_t kNone = 0xffffffffu;
+
+    // The hash of a name folded as the comparison without case folds it, one
+    // code point at a time; `salt` tells apart the names under different
+    // parents.
+    static std::uint32_t hashOf(QStringView name, std::uint32_t salt = 0);
+
+    // The position, among those with this hash, that `matches`; kNone when
+    // none does.
+    template <typename Matches>
+    std::uint32_t find(std::uint32_t hash, Matches&& matches) const {
+        if (slots_.empty()) return kNone;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.at == kNone) return kNone;
+            if (slot.hash == hash && matches(slot.at)) return slot.at;
+        }
+    }
+
+    // Adds a position that find() does not know yet.
+    void insert(std::uint32_t at, std::uint32_t hash) {
+        if ((size_ + 1) * 4 > slots_.size() * 3) {  // at most three quarters full
+            std::vector<Slot> old(std::max<std::size_t>(16, slots_.size() * 2), Slot{kNone, 0});
+            slots_.swap(old);
+            for (const Slot& slot : old) {
+                if (slot.at != kNone) place(slot);
+            }
+        }
+        place(Slot{at, hash});
+        ++size_;
+    }
+
+private:
+    struct Slot {
+        std::uint32_t at;
+        std::uint32_t hash;
+    };
+
+    void place(Slot slot) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].at != kNone) i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t size_ = 0;
+};
+
 // A key that was listed in the file or that holds (or was given) values. The
 // keys above it that no section names exist without a Key of their own.
 class Key {
@@ -112,15 +167,18 @@ private:
     friend class Hive;
 
     std::optional<std::size_t> position(const QString& name) const;
+    // Adds a value that the key does not hold yet.
+    void append(Value value);
 
     static constexpr std::uint32_t kNone = 0xffffffffu;
 
     QString path_;
     std::uint32_t node_ = kNone;          // its name in the hive's tree
     std::uint32_t firstSection_ = kNone;  // where its new values go; none for a key new to the file
-    std::uint32_t fromFile_ = 0;          // values_[0, fromFile_) were read, each listed by its section
+    std::uint32_t fromFile_ = 0;          // values_[0, fromFile_) were read from the file
+    std::vector<std::uint32_t> sectionOf_;  // the section each of those was read in
     std::vector<Value> values_;
-    QHash<QString, std::size_t> index_;  // case-folded name -> position, once there are many
+    NameIndex index_;  // of values_, once there are many
 };
 
 // Splits a key path on "\" and drops empty components, so "\Software\\X\"
@@ -175,36 +233,43 @@ public:
 
 private:
     static constexpr std::uint32_t kNone = Key::kNone;
-    static constexpr std::uint32_t kRoot = 0xfffffffeu;
+    static constexpr std::uint32_t kRoot = 0;  // the node of the root, which has no name
 
-    // One name in the tree of keys.
+    // One name in the tree of keys. A file may name millions, so a name is a
+    // slice of names_, with nothing allocated for it. A node's children are
+    // a list through nextSibling; once there are many, they are also in
+    // children_, keyed by parent and name.
     struct Node {
-        QString name;          // as first written
-        std::uint32_t parent;  // kRoot for a name at the top
+        std::uint32_t parent;  // kNone for the root
         std::uint32_t key;     // index in keys_, or kNone
+        std::uint32_t nameAt;  // in names_, as first written
+        std::uint32_t firstChild = kNone;
+        std::uint32_t nextSibling = kNone;
+        std::uint16_t nameSize;
+        std::uint16_t children = 0;  // how many, counted up to kIndexedFrom
     };
-    // A "[...]" header and what it holds, in file order.
+    static constexpr std::uint16_t kIndexedFrom = 8;
+    // A "[...]" header, in file order.
     struct Section {
         std::uint32_t key;
-        QString before;                    // comment and blank lines above the header
-        QString stamp;                     // Wine's modification time after the header
-        std::vector<std::uint32_t> values; // positions in the key's values, as read
-    };
-    struct Child {
-        std::uint32_t parent;
-        QString folded;  // the name, case-folded
-        friend bool operator==(const Child&, const Child&) = default;
-        friend size_t qHash(const Child& c, size_t seed) noexcept { return qHashMulti(seed, c.parent, c.folded); }
+        QString before;  // comment and blank lines above the header
+        QString stamp;   // Wine's modification time after the header
     };
 
     static Hive parseText(const QByteArray& text, const QString& fileName);
-    std::optional<std::uint32_t> findNode(const QString& path) const;
-    std::uint32_t ensureNode(const QStringList& parts);
+    QStringView nameOf(const Node& node) const { return QStringView(names_).sliced(node.nameAt, node.nameSize); }
+    std::uint32_t findChild(std::uint32_t parent, QStringView name) const;
+    std::uint32_t addChild(std::uint32_t parent, QStringView name);
+    // The node at a path, kRoot for the root, or nullopt when there is none.
+    std::optional<std::uint32_t> findNode(QStringView path) const;
+    // Made as needed; the path's names must be ones the file can hold.
+    std::uint32_t ensureNode(QStringView path);
     std::uint32_t keyOfNode(std::uint32_t node);
     QString pathOf(std::uint32_t node) const;
 
     std::vector<Node> nodes_;
-    QHash<Child, std::uint32_t> children_;  // (parent, folded name) -> node
+    QString names_;
+    NameIndex children_;  // of the children of nodes with many
     std::vector<Key> keys_;
     std::vector<Section> sections_;
     QString preamble_;  // lines between the header and the first section

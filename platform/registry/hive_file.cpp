@@ -233,24 +233,19 @@ std::optional<QByteArray> readBytes(const QString& path) {
     return data;
 }
 
-// The last text parsed, with its hive.
+// The last text parsed or written, with its hive. The hive is made
+// modifiable so that a change can take it over when nobody else holds it.
 struct ParsedCache {
     std::mutex mutex;
     QString path;
     QByteArray text;
-    std::shared_ptr<const Hive> hive;
+    std::shared_ptr<Hive> hive;
 };
 
 ParsedCache& parsedCache() {
     static ParsedCache cache;
     return cache;
 }
-
-}  // namespace
-
-Hive HiveFile::read() const { return *load(); }
-
-namespace {
 
 // Runs `step` so that only the registry's own exceptions leave it: memory
 // running out, or a container refusing to grow, become a clear message.
@@ -274,27 +269,29 @@ auto registryErrorsOnly(const QString& path, Step&& step) {
 
 }  // namespace
 
-std::shared_ptr<const Hive> HiveFile::load() const {
-    return registryErrorsOnly(path_, [this] { return loadShared(); });
+Hive HiveFile::read() const {
+    return registryErrorsOnly(path_, [this] { return Hive(*load()); });
 }
 
-std::shared_ptr<const Hive> HiveFile::loadShared() const {
-    const std::optional<QByteArray> text = readBytes(path_);
-    if (!text) return std::make_shared<const Hive>();
-    ParsedCache& cache = parsedCache();
-    {
+std::shared_ptr<const Hive> HiveFile::load() const {
+    return registryErrorsOnly(path_, [this]() -> std::shared_ptr<const Hive> {
+        const std::optional<QByteArray> text = readBytes(path_);
+        if (!text) return std::make_shared<const Hive>();
+        ParsedCache& cache = parsedCache();
+        {
+            const std::lock_guard guard(cache.mutex);
+            if (cache.hive && cache.path == path_ && cache.text == *text) return cache.hive;
+            // Let go of the old hive before the new one is built.
+            cache.hive.reset();
+            cache.text.clear();
+        }
+        auto hive = std::make_shared<Hive>(Hive::parse(*text, path_));
         const std::lock_guard guard(cache.mutex);
-        if (cache.hive && cache.path == path_ && cache.text == *text) return cache.hive;
-        // Let go of the old hive before the new one is built.
-        cache.hive.reset();
-        cache.text.clear();
-    }
-    auto hive = std::make_shared<const Hive>(Hive::parse(*text, path_));
-    const std::lock_guard guard(cache.mutex);
-    cache.path = path_;
-    cache.text = *text;
-    cache.hive = hive;
-    return hive;
+        cache.path = path_;
+        cache.text = *text;
+        cache.hive = hive;
+        return hive;
+    });
 }
 
 bool HiveFile::writable() const {
@@ -319,9 +316,36 @@ void HiveFile::update(const std::function<bool(Hive&)>& change) const {
         ensureDirectory(QFileInfo(target).absolutePath());
         const ExclusiveLock lock(lockPathOf(target), lockWait_);
         removeStaleTemporaries(target);
-        Hive hive = *loadShared();
-        if (!change(hive)) return;
-        const QByteArray text = hive.serialize();
+        const std::optional<QByteArray> before = readBytes(path_);
+        // The hive of that text: the one parsed last, taken over when no
+        // reader holds it, so that a large file is not held twice.
+        ParsedCache& cache = parsedCache();
+        std::optional<Hive> hive;
+        bool taken = false;
+        if (before) {
+            const std::lock_guard guard(cache.mutex);
+            if (cache.hive && cache.path == path_ && cache.text == *before) {
+                taken = cache.hive.use_count() == 1;
+                if (taken) {
+                    hive.emplace(std::move(*cache.hive));
+                    cache.hive.reset();
+                    cache.text.clear();
+                } else {
+                    hive.emplace(*cache.hive);
+                }
+            }
+        }
+        if (!hive) hive.emplace(before ? Hive::parse(*before, path_) : Hive());
+        if (!change(*hive)) {
+            if (taken) {  // unchanged: it is still the hive of that text
+                auto same = std::make_shared<Hive>(std::move(*hive));
+                const std::lock_guard guard(cache.mutex);
+                cache.text = *before;
+                cache.hive = std::move(same);
+            }
+            return;
+        }
+        const QByteArray text = hive->serialize();
         // A file this program would refuse to read is never written.
         if (text.size() > kMaxFileBytes) {
             throw ERegistryException(
@@ -331,6 +355,12 @@ void HiveFile::update(const std::function<bool(Hive&)>& change) const {
                     .arg(kMaxFileBytes >> 20));
         }
         replaceAtomically(target, text);
+        // The next reads find the file as written without parsing it again.
+        auto written = std::make_shared<Hive>(std::move(*hive));
+        const std::lock_guard guard(cache.mutex);
+        cache.path = path_;
+        cache.text = text;
+        cache.hive = std::move(written);
     });
 }
 

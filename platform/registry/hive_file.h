@@ -62,8 +62,6 @@ public:
     void update(const std::function<bool(Hive&)>& change) const;
 
 private:
-    std::shared_ptr<const Hive> loadShared() const;
-
     QString path_;
     std::chrono::milliseconds lockWait_;
 };

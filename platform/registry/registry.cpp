@@ -68,6 +68,7 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate) {
             // A key the file cannot hold cannot be created, as the platform
             // refuses such a name.
             if (!keyPathFault(path).isEmpty()) return false;
+            current.reset();  // so that the change can take the parsed hive over
             try {
                 file_.update([&](Hive& hive) {
                     if (const auto found = hive.existingPath(path)) {
