@@ -19,7 +19,7 @@ QString rootName(HKEY root) {
 
 TRegistry::TRegistry() : file_(userHivePath()) {}
 
-TRegistry::TRegistry(const QString& hivePath) : file_(hivePath) {}
+TRegistry::TRegistry(const QString& hivePath, std::chrono::milliseconds lockWait) : file_(hivePath, lockWait) {}
 
 void TRegistry::setRootKey(HKEY root) {
     CloseKey();

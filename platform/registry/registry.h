@@ -23,6 +23,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 namespace reg {
@@ -46,8 +47,9 @@ public:
     // On the per-user hive file (userHivePath(), resolved now); root
     // HKEY_CURRENT_USER, no key open.
     TRegistry();
-    // On another hive file.
-    explicit TRegistry(const QString& hivePath);
+    // On another hive file; a change waits `lockWait` for another program's
+    // lock on it.
+    explicit TRegistry(const QString& hivePath, std::chrono::milliseconds lockWait = HiveFile::kLockWait);
 
     HKEY RootKey() const { return root_; }
     // Closes the open key. Throws ERegistryException for any root other than
