@@ -1,7 +1,8 @@
 // The per-user registry hive in memory, and its text form.
 //
-// The hive is a flat list of keys, each named by its full path below the root
-// ("Software\Vexalon\abc"), each holding typed values. Key paths and value
+// The hive is a tree of key names below the root. A key that a section
+// names, or that holds values, is a Key, named by its full path
+// ("Software\Vexalon\abc") and holding typed values. Key paths and value
 // names compare without regard to letter case and keep the case they were
 // first written with. The text form follows Wine's user.reg:
 //
