@@ -9,6 +9,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+#include <algorithm>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
@@ -64,14 +67,14 @@ public:
         const QByteArray p = QFile::encodeName(lockPath);
         fd_ = Fd(::open(p.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (fd_.get() < 0) {
-            throw ERegistryException(QStringLiteral("No se pudo crear el archivo de bloqueo %1: %2")
+            throw EHiveUnwritable(QStringLiteral("No se pudo crear el archivo de bloqueo %1: %2")
                                          .arg(lockPath, errnoText(errno)));
         }
         const auto deadline = std::chrono::steady_clock::now() + wait;
         while (::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno == EINTR) continue;
             if (errno != EWOULDBLOCK) {
-                throw ERegistryException(QStringLiteral("No se pudo bloquear el archivo %1: %2")
+                throw EHiveUnwritable(QStringLiteral("No se pudo bloquear el archivo %1: %2")
                                              .arg(lockPath, errnoText(errno)));
             }
             if (std::chrono::steady_clock::now() >= deadline) {
@@ -108,7 +111,7 @@ QString linkTarget(const QString& path) {
         }
         p = next;
     }
-    throw ERegistryException(QStringLiteral("No se pudo seguir el enlace simbólico %1: hay demasiados enlaces encadenados o "
+    throw EHiveUnwritable(QStringLiteral("No se pudo seguir el enlace simbólico %1: hay demasiados enlaces encadenados o "
                                             "uno no se puede leer")
                                  .arg(path));
 }
@@ -135,12 +138,11 @@ void ensureDirectory(const QString& dir) {
     if (QFileInfo(dir).isDir()) return;
     const QString parent = QFileInfo(dir).absolutePath();
     if (!QFileInfo(parent).isDir() && !QDir().mkpath(parent)) {
-        throw ERegistryException(QStringLiteral("No se pudo crear la carpeta %1").arg(parent));
+        throw EHiveUnwritable(QStringLiteral("No se pudo crear la carpeta %1").arg(parent));
     }
     // Only its user reads the settings.
     if (::mkdir(QFile::encodeName(dir).constData(), 0700) != 0 && errno != EEXIST) {
-        throw ERegistryException(
-            QStringLiteral("No se pudo crear la carpeta %1: %2").arg(dir, errnoText(errno)));
+        throw EHiveUnwritable(QStringLiteral("No se pudo crear la carpeta %1: %2").arg(dir, errnoText(errno)));
     }
 }
 
@@ -166,12 +168,12 @@ void replaceAtomically(const QString& target, const QByteArray& data) {
     // mkstemp creates the file with mode 0600.
     Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (fd.get() < 0) {
-        throw ERegistryException(QStringLiteral("No se pudo guardar la configuración del usuario en %1: %2")
+        throw EHiveUnwritable(QStringLiteral("No se pudo guardar la configuración del usuario en %1: %2")
                                      .arg(target, errnoText(errno)));
     }
     const auto fail = [&](int err) {
         ::unlink(tmpl.constData());
-        throw ERegistryException(QStringLiteral("No se pudo guardar la configuración del usuario en %1: %2")
+        throw EHiveUnwritable(QStringLiteral("No se pudo guardar la configuración del usuario en %1: %2")
                                      .arg(target, errnoText(err)));
     };
     if (!writeAll(fd.get(), data) || ::fsync(fd.get()) != 0) fail(errno);
@@ -202,7 +204,9 @@ HiveFile::HiveFile(QString path, std::chrono::milliseconds lockWait)
 
 namespace {
 
-// The file's bytes, or nullopt when there is no file (or no folder).
+// The file's bytes, or nullopt when there is no file (or no folder). Reads
+// at most one byte past the size the parser takes, which is enough for it to
+// refuse a longer file naming the line where it passes the bound.
 std::optional<QByteArray> readBytes(const QString& path) {
     // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
     Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -213,11 +217,12 @@ std::optional<QByteArray> readBytes(const QString& path) {
     struct stat st{};
     if (::fstat(fd.get(), &st) != 0) throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
     if (!S_ISREG(st.st_mode)) throw EHiveUnreadable(unreadableText(path, QStringLiteral("no es un archivo común")));
+    constexpr qsizetype kMost = kMaxFileBytes + 1;
     QByteArray data;
-    data.reserve(static_cast<qsizetype>(st.st_size));
+    data.reserve(std::min<qsizetype>(static_cast<qsizetype>(st.st_size), kMost));
     char buf[65536];
-    while (true) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    while (data.size() < kMost) {
+        const ssize_t n = ::read(fd.get(), buf, static_cast<size_t>(std::min<qsizetype>(sizeof buf, kMost - data.size())));
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -228,12 +233,13 @@ std::optional<QByteArray> readBytes(const QString& path) {
     return data;
 }
 
-// The last text parsed, with its hive.
+// The last text parsed or written, with its hive. The hive is made
+// modifiable so that a change can take it over when nobody else holds it.
 struct ParsedCache {
     std::mutex mutex;
     QString path;
     QByteArray text;
-    std::shared_ptr<const Hive> hive;
+    std::shared_ptr<Hive> hive;
 };
 
 ParsedCache& parsedCache() {
@@ -241,27 +247,51 @@ ParsedCache& parsedCache() {
     return cache;
 }
 
+// Runs `step` so that only the registry's own exceptions leave it: memory
+// running out, or a container refusing to grow, become a clear message.
+template <typename Step>
+auto registryErrorsOnly(const QString& path, Step&& step) {
+    try {
+        return step();
+    } catch (const ERegistryException&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw ERegistryException(
+            QStringLiteral("No hay memoria suficiente para leer o guardar la configuración del usuario en %1; "
+                           "el archivo no se modificó.")
+                .arg(path));
+    } catch (const std::exception& e) {
+        throw ERegistryException(QStringLiteral("No se pudo leer o guardar la configuración del usuario en %1 (%2); "
+                                                "el archivo no se modificó.")
+                                     .arg(path, QString::fromLocal8Bit(e.what())));
+    }
+}
+
 }  // namespace
 
-Hive HiveFile::read() const { return *load(); }
+Hive HiveFile::read() const {
+    return registryErrorsOnly(path_, [this] { return Hive(*load()); });
+}
 
 std::shared_ptr<const Hive> HiveFile::load() const {
-    const std::optional<QByteArray> text = readBytes(path_);
-    if (!text) return std::make_shared<const Hive>();
-    ParsedCache& cache = parsedCache();
-    {
+    return registryErrorsOnly(path_, [this]() -> std::shared_ptr<const Hive> {
+        const std::optional<QByteArray> text = readBytes(path_);
+        if (!text) return std::make_shared<const Hive>();
+        ParsedCache& cache = parsedCache();
+        {
+            const std::lock_guard guard(cache.mutex);
+            if (cache.hive && cache.path == path_ && cache.text == *text) return cache.hive;
+            // Let go of the old hive before the new one is built.
+            cache.hive.reset();
+            cache.text.clear();
+        }
+        auto hive = std::make_shared<Hive>(Hive::parse(*text, path_));
         const std::lock_guard guard(cache.mutex);
-        if (cache.hive && cache.path == path_ && cache.text == *text) return cache.hive;
-        // Let go of the old hive before the new one is built.
-        cache.hive.reset();
-        cache.text.clear();
-    }
-    auto hive = std::make_shared<const Hive>(Hive::parse(*text, path_));
-    const std::lock_guard guard(cache.mutex);
-    cache.path = path_;
-    cache.text = *text;
-    cache.hive = hive;
-    return hive;
+        cache.path = path_;
+        cache.text = *text;
+        cache.hive = hive;
+        return hive;
+    });
 }
 
 bool HiveFile::writable() const {
@@ -281,13 +311,57 @@ bool HiveFile::writable() const {
 }
 
 void HiveFile::update(const std::function<bool(Hive&)>& change) const {
-    const QString target = linkTarget(path_);
-    ensureDirectory(QFileInfo(target).absolutePath());
-    const ExclusiveLock lock(lockPathOf(target), lockWait_);
-    removeStaleTemporaries(target);
-    Hive hive = read();
-    if (!change(hive)) return;
-    replaceAtomically(target, hive.serialize());
+    registryErrorsOnly(path_, [&] {
+        const QString target = linkTarget(path_);
+        ensureDirectory(QFileInfo(target).absolutePath());
+        const ExclusiveLock lock(lockPathOf(target), lockWait_);
+        removeStaleTemporaries(target);
+        const std::optional<QByteArray> before = readBytes(path_);
+        // The hive of that text: the one parsed last, taken over when no
+        // reader holds it, so that a large file is not held twice.
+        ParsedCache& cache = parsedCache();
+        std::optional<Hive> hive;
+        bool taken = false;
+        if (before) {
+            const std::lock_guard guard(cache.mutex);
+            if (cache.hive && cache.path == path_ && cache.text == *before) {
+                taken = cache.hive.use_count() == 1;
+                if (taken) {
+                    hive.emplace(std::move(*cache.hive));
+                    cache.hive.reset();
+                    cache.text.clear();
+                } else {
+                    hive.emplace(*cache.hive);
+                }
+            }
+        }
+        if (!hive) hive.emplace(before ? Hive::parse(*before, path_) : Hive());
+        if (!change(*hive)) {
+            if (taken) {  // unchanged: it is still the hive of that text
+                auto same = std::make_shared<Hive>(std::move(*hive));
+                const std::lock_guard guard(cache.mutex);
+                cache.text = *before;
+                cache.hive = std::move(same);
+            }
+            return;
+        }
+        const QByteArray text = hive->serialize();
+        // A file this program would refuse to read is never written.
+        if (text.size() > kMaxFileBytes) {
+            throw ERegistryException(
+                QStringLiteral("No se guardó la configuración del usuario en %1: el archivo pasaría de %2 MiB, "
+                               "el tamaño mayor que se lee.")
+                    .arg(target)
+                    .arg(kMaxFileBytes >> 20));
+        }
+        replaceAtomically(target, text);
+        // The next reads find the file as written without parsing it again.
+        auto written = std::make_shared<Hive>(std::move(*hive));
+        const std::lock_guard guard(cache.mutex);
+        cache.path = path_;
+        cache.text = text;
+        cache.hive = std::move(written);
+    });
 }
 
 }  // namespace reg

@@ -45,15 +45,20 @@ public:
     // of a start-up cost one parse even for a very large file.
     std::shared_ptr<const Hive> load() const;
 
+    // Both throw only ERegistryException (and EHiveUnreadable): running out
+    // of memory is reported as such.
+
     // Whether update() could replace the file now: its folder can be written
     // and the lock file made or opened. Reads and changes nothing.
     bool writable() const;
 
     // Under the lock: reads the file afresh, calls `change`, and when it
     // returns true writes the changed hive atomically. Throws
-    // ERegistryException when the file cannot be locked (also after waiting
-    // the lock time), read, parsed or written; the file on disk is then
-    // unchanged.
+    // EHiveUnwritable when the file cannot be replaced (folder, lock file,
+    // new file), and ERegistryException when another program holds the lock
+    // past the wait, when the file cannot be read or parsed, when the new
+    // text would pass kMaxFileBytes, and for whatever `change` throws; the
+    // file on disk is then unchanged. Nothing but ERegistryException leaves.
     void update(const std::function<bool(Hive&)>& change) const;
 
 private:

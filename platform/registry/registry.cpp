@@ -19,7 +19,7 @@ QString rootName(HKEY root) {
 
 TRegistry::TRegistry() : file_(userHivePath()) {}
 
-TRegistry::TRegistry(const QString& hivePath) : file_(hivePath) {}
+TRegistry::TRegistry(const QString& hivePath, std::chrono::milliseconds lockWait) : file_(hivePath, lockWait) {}
 
 void TRegistry::setRootKey(HKEY root) {
     CloseKey();
@@ -61,26 +61,33 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate) {
     if (canCreate) {
         // Opening for creation asks for write access, so a hive that cannot
         // be written opens nothing, whether or not the key is already there.
-        if (const Key* k = current->findKey(path)) {
+        if (const auto existing = current->existingPath(path)) {
             if (!file_.writable()) return false;
-            opened = k->path();
+            opened = *existing;
         } else {
+            // A key the file cannot hold cannot be created, as the platform
+            // refuses such a name.
+            if (!keyPathFault(path).isEmpty()) return false;
+            current.reset();  // so that the change can take the parsed hive over
             try {
                 file_.update([&](Hive& hive) {
-                    if (const Key* found = hive.findKey(path)) {
-                        opened = found->path();
+                    if (const auto found = hive.existingPath(path)) {
+                        opened = *found;
                         return false;
                     }
                     opened = hive.ensureKey(path).path();
                     return true;
                 });
-            } catch (const ERegistryException&) {
+            } catch (const EHiveUnwritable&) {
+                // Waiting out another program's lock, a damaged file and a
+                // file that would grow past its bound are reported.
                 return false;
             }
         }
     } else {
-        if (!current->keyExists(path)) return false;
-        if (const Key* k = current->findKey(path)) opened = k->path();
+        const auto existing = current->existingPath(path);
+        if (!existing) return false;
+        opened = *existing;
     }
     current_ = opened;
     open_ = true;

@@ -23,6 +23,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 namespace reg {
@@ -46,8 +47,9 @@ public:
     // On the per-user hive file (userHivePath(), resolved now); root
     // HKEY_CURRENT_USER, no key open.
     TRegistry();
-    // On another hive file.
-    explicit TRegistry(const QString& hivePath);
+    // On another hive file; a change waits `lockWait` for another program's
+    // lock on it.
+    explicit TRegistry(const QString& hivePath, std::chrono::milliseconds lockWait = HiveFile::kLockWait);
 
     HKEY RootKey() const { return root_; }
     // Closes the open key. Throws ERegistryException for any root other than
@@ -64,8 +66,10 @@ public:
     // platform's full access does. False when the key does not exist and
     // canCreate is false, when the hive file is there but cannot be read, and
     // with canCreate when the hive file cannot be written (whether or not
-    // the key is there). Throws ERegistryException when the hive file cannot
-    // be parsed.
+    // the key is there) or cannot hold the key's path (keyPathFault). Throws
+    // ERegistryException when the hive file cannot be parsed and, while
+    // creating the key, when another program holds the file's lock past
+    // HiveFile::kLockWait or the file would pass kMaxFileBytes.
     bool OpenKey(const QString& key, bool canCreate);
     // Whether the key exists; creates nothing. False when the hive file
     // cannot be read; throws ERegistryException when it cannot be parsed.

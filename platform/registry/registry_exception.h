@@ -20,4 +20,12 @@ public:
     using ERegistryException::ERegistryException;
 };
 
+// The hive file cannot be replaced: its folder or lock file cannot be made,
+// or the new file cannot be written or renamed into place. Another program
+// holding the lock past the wait is not this, but a plain ERegistryException.
+class EHiveUnwritable : public ERegistryException {
+public:
+    using ERegistryException::ERegistryException;
+};
+
 }  // namespace reg

@@ -86,7 +86,8 @@ TEST(Hive, SerializedFormParsesBackToTheSameHive) {
     const QByteArray text = h.serialize();
     const Hive back = Hive::parse(text, QStringLiteral("mem"));
     EXPECT_EQ(back.serialize(), text);
-    ASSERT_EQ(back.keys().size(), 3u);  // Software, Software\Vexalon, and the key
+    ASSERT_EQ(back.keys().size(), 1u);  // its parents exist only as its parents
+    EXPECT_TRUE(back.keyExists(QStringLiteral("software\\vexalon")));
     const reg::Key& bk = back.keys().back();
     EXPECT_EQ(bk.path(), k.path());
     ASSERT_EQ(bk.values().size(), k.values().size());
@@ -115,9 +116,14 @@ TEST(Hive, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
 }
 
 TEST(Hive, ParentOfAListedKeyExists) {
-    const Hive h = Hive::parse(header() + "[A\\\\B\\\\C]\n\"v\"=\"1\"\n", QStringLiteral("mem"));
-    EXPECT_TRUE(h.keyExists(QStringLiteral("a\\b")));
-    EXPECT_EQ(h.findKey(QStringLiteral("A\\B")) != nullptr, true);  // parents are made while parsing
+    const Hive h = Hive::parse(header() + "[A\\\\Bb\\\\C]\n\"v\"=\"1\"\n", QStringLiteral("mem"));
+    EXPECT_TRUE(h.keyExists(QStringLiteral("a\\bB")));
+    EXPECT_EQ(h.existingPath(QStringLiteral("a\\BB")), QStringLiteral("A\\Bb"));
+    EXPECT_EQ(h.existingPath(QStringLiteral("a\\BB\\c\\")), QStringLiteral("A\\Bb\\C"));
+    EXPECT_EQ(h.existingPath(QString()), QString());  // the root
+    EXPECT_EQ(h.existingPath(QStringLiteral("A\\C")), std::nullopt);
+    EXPECT_EQ(h.findKey(QStringLiteral("A\\Bb")), nullptr);  // holds nothing of its own
+    EXPECT_FALSE(h.keyExists(QStringLiteral("A\\B")));
 }
 
 TEST(Hive, KeyNamesReadAsAPersonWritesThem) {
@@ -139,7 +145,7 @@ TEST(Hive, KeyNamesReadAsAPersonWritesThem) {
         EXPECT_EQ(k->findValue(QStringLiteral("DBD"))->text, QStringLiteral("ADO"));
         ASSERT_NE(k->findValue(QStringLiteral("NO_VALIDO_VOL")), nullptr);
         EXPECT_EQ(k->findValue(QStringLiteral("NO_VALIDO_VOL"))->dword, 1u);
-        EXPECT_EQ(hive.keys().size(), 3u);
+        EXPECT_EQ(hive.keys().size(), 1u);
     }
     // "\]" is a bracket inside a name; the header ends at the last "]".
     const Hive h = Hive::parse(header() + R"([A\\B\]c\])" + "\n", QStringLiteral("mem"));
@@ -193,7 +199,8 @@ TEST(Hive, SectionsNamingOneKeyAreOneKey) {
     EXPECT_EQ(k->values()[0].name, QStringLiteral("DBD"));
     EXPECT_EQ(k->values()[2].name, QStringLiteral("DESA"));
     const QByteArray out = h.serialize();
-    EXPECT_EQ(out.count("[Software\\\\Vexalon\\\\importaguias]"), 1) << out.constData();
+    // Both sections stay, each with what it held; the repeated value once.
+    EXPECT_EQ(out.count("[Software\\\\Vexalon\\\\importaguias]"), 2) << out.constData();
     EXPECT_EQ(out.count("DBD"), 1) << out.constData();
 }
 
@@ -252,7 +259,7 @@ TEST(Hive, ManyKeysAreFoundAndKeepTheirOrder) {
     for (int i = 0; i < kKeys; ++i) file += QStringLiteral("\"v%1\"=dword:%2\n").arg(i).arg(i, 8, 16, QChar(u'0')).toUtf8();
     const Hive h = Hive::parse(file, QStringLiteral("mem"));
     EXPECT_EQ(h.serialize(), file);
-    ASSERT_EQ(h.keys().size(), static_cast<std::size_t>(kKeys + 3));
+    ASSERT_EQ(h.keys().size(), static_cast<std::size_t>(kKeys + 1));
     for (int i = 0; i < kKeys; i += 997) {
         const reg::Key* k = h.findKey(QStringLiteral("SOFTWARE\\VEXALON\\P%1").arg(i));
         ASSERT_NE(k, nullptr) << i;
@@ -310,3 +317,139 @@ TEST(Hive, TextThatIsNotAHiveIsRefusedNamingFileAndLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// The header line of a key `depth` names deep, each name `size` letters.
+QByteArray deepHeader(qsizetype depth, qsizetype size = 2) {
+    QByteArray out = "[";
+    for (qsizetype i = 0; i < depth; ++i) {
+        if (i > 0) out += '\\';
+        out += QByteArray(size, 'a' + static_cast<char>(i % 26));
+    }
+    return out + "]\n";
+}
+
+// A binary value of 1 + 15 * (lines - 1) bytes whose list goes on over
+// `lines` lines.
+QByteArray continuedValue(qsizetype lines) {
+    QByteArray out = header() + "[A]\n\"Blob\"=hex:00,\\\n";
+    const QByteArray line = "  01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,\\\n";
+    for (qsizetype i = 2; i < lines; ++i) out += line;
+    return out + "  01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f\n";
+}
+
+void expectDamaged(const QByteArray& text, qsizetype line, const QString& said) {
+    try {
+        Hive::parse(text, QStringLiteral("/home/u/.config/vexalon/registry.reg"));
+        ADD_FAILURE() << "parsed";
+    } catch (const reg::ERegistryException& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("/home/u/.config/vexalon/registry.reg"))) << e.what();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("dañado (línea %1:").arg(line))) << e.what();
+        EXPECT_TRUE(e.message().contains(said)) << e.what();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "other exception: " << e.what();
+    }
+}
+
+}  // namespace
+
+TEST(Hive, NamesAreBoundAsThePlatformBoundsThem) {
+    const QByteArray longValueName = "\"" + QByteArray(reg::kMaxValueName + 1, 'v') + "\"=dword:1\n";
+    const QByteArray longestValueName = "\"" + QByteArray(reg::kMaxValueName, 'v') + "\"=dword:1\n";
+    struct Case {
+        const char* name;
+        QByteArray text;
+        bool read;
+        QString said;
+    };
+    const Case cases[] = {
+        {"key name at the bound", header() + deepHeader(3, reg::kMaxKeyName), true, {}},
+        {"key name past the bound", header() + deepHeader(3, reg::kMaxKeyName + 1), false,
+         QStringLiteral("pasa de 255 caracteres")},
+        {"key name past the bound by escapes", header() + "[" + QByteArray(reg::kMaxKeyName, 'a') + "\\]]\n", false,
+         QStringLiteral("pasa de 255 caracteres")},
+        {"path at the bound", header() + deepHeader(reg::kMaxKeyDepth), true, {}},
+        {"path at the bound, doubled backslashes and empty names",
+         header() + "[\\\\" + deepHeader(reg::kMaxKeyDepth).mid(1).replace("\\", "\\\\\\"), true, {}},
+        {"path past the bound", header() + deepHeader(reg::kMaxKeyDepth + 1), false,
+         QStringLiteral("más de 512 niveles")},
+        {"value name at the bound", header() + "[A]\n" + longestValueName, true, {}},
+        {"value name past the bound", header() + "[A]\n" + longValueName, false,
+         QStringLiteral("pasa de 16383 caracteres")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.read) {
+            EXPECT_NO_THROW(Hive::parse(c.text, QStringLiteral("mem")));
+        } else {
+            expectDamaged(c.text, c.text.count('\n'), c.said);
+        }
+    }
+}
+
+TEST(Hive, HostileFilesAreReadOrRefusedAsDamaged) {
+    // Each of these once made start-up take seconds or gigabytes.
+    const QString tooLarge = QStringLiteral("pasa de %1 MiB").arg(reg::kMaxFileBytes >> 20);
+    {
+        SCOPED_TRACE("binary value over 40,000 lines");
+        const Hive h = Hive::parse(continuedValue(40000), QStringLiteral("mem"));
+        const reg::Value* v = h.findKey(QStringLiteral("A"))->findValue(QStringLiteral("Blob"));
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->bytes.size(), 1 + 15 * (40000 - 1));
+        EXPECT_EQ(v->bytes.back(), '\x0f');
+    }
+    {
+        SCOPED_TRACE("binary value over 200,000 lines (9.8 MB)");
+        const QByteArray text = continuedValue(200000);
+        // Refused at the line where the file passes the bound.
+        expectDamaged(text, text.first(reg::kMaxFileBytes).count('\n') + 1, tooLarge);
+    }
+    for (const qsizetype depth : {20000, 40000}) {
+        SCOPED_TRACE(depth);
+        expectDamaged(header() + "[A]\n\n" + deepHeader(depth), 4, QStringLiteral("más de 512 niveles"));
+    }
+    {
+        SCOPED_TRACE("one byte past the size bound");
+        QByteArray text = header() + "[A]\n";
+        text += QByteArray(reg::kMaxFileBytes - text.size() - 1, ';') + "\n";
+        EXPECT_NO_THROW(Hive::parse(text, QStringLiteral("mem")));
+        text += "\n";
+        expectDamaged(text, 4, tooLarge);
+    }
+}
+
+TEST(Hive, ManySiblingsAreFoundWithoutRegardToCase) {
+    // Past a handful, children and values are found through an index,
+    // which must fold case as the comparison does, letters beyond ASCII
+    // and outside the BMP included.
+    const QStringList names = {QStringLiteral("Ärger"), QStringLiteral("\U00010400x"), QStringLiteral("ñandú"),
+                               QStringLiteral("DBD"), QStringLiteral("Ǆ")};
+    const QStringList others = {QStringLiteral("äRGER"), QStringLiteral("\U00010428X"), QStringLiteral("ÑANDÚ"),
+                                QStringLiteral("dbd"), QStringLiteral("ǆ")};
+    QByteArray text = header();
+    for (int i = 0; i < 40; ++i) text += QStringLiteral("[Raiz\\k%1]\n\"v%1\"=dword:%1\n").arg(i).toUtf8();
+    for (const QString& n : names) text += (QStringLiteral("[Raiz\\") + n + QStringLiteral("]\n")).toUtf8();
+    text += "[Raiz\\muchos]\n";
+    for (int i = 0; i < 40; ++i) text += QStringLiteral("\"v%1\"=dword:%1\n").arg(i).toUtf8();
+    for (const QString& n : names) text += QStringLiteral("\"%1\"=\"%1\"\n").arg(n).toUtf8();
+    Hive h = Hive::parse(text, QStringLiteral("mem"));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i].toStdString());
+        EXPECT_EQ(h.existingPath(QStringLiteral("raiz\\") + others[i]), QStringLiteral("Raiz\\") + names[i]);
+        const reg::Key* k = h.findKey(QStringLiteral("RAIZ\\MUCHOS"));
+        ASSERT_NE(k, nullptr);
+        const reg::Value* v = k->findValue(others[i]);
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->text, names[i]);
+    }
+    EXPECT_EQ(h.findKey(QStringLiteral("raiz\\K39"))->findValue(QStringLiteral("V39"))->dword, 0x39u);
+    EXPECT_FALSE(h.keyExists(QStringLiteral("raiz\\k40")));
+    // The same names set again are the same values, in their first case.
+    reg::Key& k = h.ensureKey(QStringLiteral("raiz\\muchos"));
+    const std::size_t count = k.values().size();
+    for (const QString& o : others) k.setValue({o, 1, Form::Text, QStringLiteral("otro"), 0, {}, {}});
+    EXPECT_EQ(k.values().size(), count);
+    EXPECT_EQ(k.findValue(QStringLiteral("ärger"))->name, QStringLiteral("Ärger"));
+    EXPECT_EQ(h.ensureKey(QStringLiteral("RAIZ\\ÑANDÚ")).path(), QStringLiteral("Raiz\\ñandú"));
+}

@@ -11,6 +11,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <sys/file.h>
+#include <thread>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -192,6 +197,71 @@ TEST_F(RegistryTest, HandEditedFileIsRead) {
     EXPECT_EQ(r.ReadString(QStringLiteral("Dir")), QStringLiteral("C:\\temp\\"));
 }
 
+TEST_F(RegistryTest, RewriteKeepsEverySectionWhereItStood) {
+    // By hand: a subkey before its parent, the program's key in two sections
+    // with another program's key and comments between them, time stamps.
+    writeHive(QByteArrayLiteral(R"(VEXALON REGISTRY Version 1
+;; settings by hand
+
+[Software\Vexalon\importaguias\sub] 1700000003
+"x"=dword:00000001
+
+; the program's key, after its subkey
+[Software\Vexalon\importaguias] 1700000001
+"DBD"="ADO"
+
+;; another program between the two sections
+[Software\\Vexalon\\TALVEN] 1700000002
+"DBD"="FDC"
+
+; the same key again, by hand
+[software\vexalon\IMPORTAGUIAS] 1700000004
+# desa on
+"DESA"=dword:00000001
+"NO_VALIDO_VOL"=dword:00000000
+; end
+)"));
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey(QStringLiteral("Software\\Vexalon\\importaguias"), true));
+    r.WriteInteger(QStringLiteral("no_valido_vol"), 1);         // stays in the second section
+    r.WriteInteger(QStringLiteral("modifica_operaciones"), 1);  // new: into the first
+    TRegistry n;
+    ASSERT_TRUE(n.OpenKey(QStringLiteral("Software\\Vexalon\\nuevo"), true));
+    n.WriteString(QStringLiteral("DBD"), QStringLiteral("FDC"));  // a new key: at the end
+    EXPECT_EQ(hiveBytes().toStdString(), std::string(R"(VEXALON REGISTRY Version 1
+;; settings by hand
+
+[Software\\Vexalon\\importaguias\\sub] 1700000003
+"x"=dword:00000001
+
+; the program's key, after its subkey
+[Software\\Vexalon\\importaguias] 1700000001
+"DBD"="ADO"
+"modifica_operaciones"=dword:00000001
+
+;; another program between the two sections
+[Software\\Vexalon\\TALVEN] 1700000002
+"DBD"="FDC"
+
+; the same key again, by hand
+[Software\\Vexalon\\importaguias] 1700000004
+# desa on
+"DESA"=dword:00000001
+"NO_VALIDO_VOL"=dword:00000001
+
+[Software\\Vexalon\\nuevo]
+"DBD"="FDC"
+; end
+)"));
+    // Read again, it holds what was written.
+    TRegistry back;
+    ASSERT_TRUE(back.OpenKey(QStringLiteral("Software\\Vexalon\\importaguias"), false));
+    EXPECT_EQ(back.ReadInteger(QStringLiteral("NO_VALIDO_VOL")), 1);
+    EXPECT_EQ(back.ReadInteger(QStringLiteral("modifica_operaciones")), 1);
+    EXPECT_EQ(back.ReadInteger(QStringLiteral("DESA")), 1);
+    EXPECT_EQ(back.ReadString(QStringLiteral("DBD")), QStringLiteral("ADO"));
+}
+
 TEST_F(RegistryTest, CorruptHiveRaisesNamingItAndIsNeverOverwritten) {
     const QByteArray corrupt = QByteArrayLiteral("VEXALON REGISTRY Version 1\n[Software\\\\Vexalon\\\\abc]\n"
                                                  "\"DBD\"=\"FDC\n\"DESA\"=dword:1\n");
@@ -223,28 +293,204 @@ TEST_F(RegistryTest, CorruptHiveRaisesNamingItAndIsNeverOverwritten) {
     }
 }
 
-TEST_F(RegistryTest, WaitingForTheLockEndsWithAClearError) {
+// Another program holds the settings lock and does not let go.
+class LockHolder {
+public:
+    explicit LockHolder(const QString& lockPath)
+        : fd_(::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
+    }
+    ~LockHolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    bool held() const { return held_; }
+
+private:
+    int fd_;
+    bool held_ = false;
+};
+
+TEST_F(RegistryTest, AFileFarPastTheSizeBoundIsReportedAndNeverRewritten) {
+    // 93 MB of ordinary keys, as years of programs might leave.
+    QDir().mkpath(dir_.path() + QStringLiteral("/vexalon"));
+    {
+        QFile f(hivePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("VEXALON REGISTRY Version 1\n");
+        QByteArray chunk;
+        for (int i = 0; chunk.size() < 1000 * 1000; ++i)
+            chunk += QStringLiteral("\n[Software\\\\Vexalon\\\\p%1]\n\"DBD\"=\"FDC\"\n").arg(i).toUtf8();
+        for (int i = 0; i < 93; ++i) ASSERT_EQ(f.write(chunk), chunk.size());
+    }
+    struct stat before{};
+    ASSERT_EQ(::stat(QFile::encodeName(hivePath()).constData(), &before), 0);
+    for (const bool create : {false, true}) {
+        SCOPED_TRACE(create);
+        try {
+            TRegistry().OpenKey(kKey, create);
+            ADD_FAILURE() << "opened";
+        } catch (const ERegistryException& e) {
+            EXPECT_TRUE(e.message().contains(hivePath())) << e.what();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("dañado (línea "))) << e.what();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("pasa de %1 MiB").arg(reg::kMaxFileBytes >> 20)))
+                << e.what();
+        }
+    }
+    EXPECT_THROW(reg::HiveFile(hivePath()).update([](reg::Hive&) { return true; }), ERegistryException);
+    struct stat after{};
+    ASSERT_EQ(::stat(QFile::encodeName(hivePath()).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+}
+
+TEST_F(RegistryTest, EveryWriteThatWaitsOutTheLockEndsWithAClearError) {
     TRegistry().OpenKey(kKey, true);
     const QByteArray before = hiveBytes();
-    // Another program holds the lock and does not let go.
-    const int holder = ::open(QFile::encodeName(hivePath() + QStringLiteral(".lock")).constData(), O_RDWR);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    const reg::HiveFile file(hivePath(), std::chrono::milliseconds(200));
-    try {
-        file.update([](reg::Hive& h) {
-            h.ensureKey(QStringLiteral("Otra"));
-            return true;
-        });
-        ADD_FAILURE() << "no exception";
-    } catch (const ERegistryException& e) {
-        EXPECT_TRUE(e.message().contains(hivePath() + QStringLiteral(".lock"))) << e.what();
-        EXPECT_TRUE(e.message().contains(QStringLiteral("otro programa"))) << e.what();
+    const auto wait = std::chrono::milliseconds(200);
+    struct Case {
+        const char* what;
+        std::function<void()> write;
+    };
+    const Case cases[] = {
+        // The first start's "DBD" = "FDC" creates the program's key.
+        {"creating a key", [&] { TRegistry(hivePath(), wait).OpenKey(QStringLiteral("Software\\Vexalon\\nuevo"), true); }},
+        {"writing a text", [&] {
+             TRegistry r(hivePath(), wait);
+             ASSERT_TRUE(r.OpenKey(kKey, true));
+             r.WriteString(QStringLiteral("DBD"), QStringLiteral("FDC"));
+         }},
+        {"writing an integer", [&] {
+             TRegistry r(hivePath(), wait);
+             ASSERT_TRUE(r.OpenKey(kKey, false));
+             r.WriteInteger(QStringLiteral("NO_VALIDO_VOL"), 1);
+         }},
+        {"changing the file", [&] {
+             reg::HiveFile(hivePath(), wait).update([](reg::Hive& h) {
+                 h.ensureKey(QStringLiteral("Otra"));
+                 return true;
+             });
+         }},
+    };
+    const LockHolder holder(hivePath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(holder.held());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            c.write();
+            ADD_FAILURE() << "no exception";
+        } catch (const ERegistryException& e) {
+            EXPECT_TRUE(e.message().contains(hivePath() + QStringLiteral(".lock"))) << e.what();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("otro programa"))) << e.what();
+        }
+        EXPECT_EQ(hiveBytes(), before);
     }
     // Reading needs no lock.
     EXPECT_TRUE(TRegistry().KeyExists(kKey));
-    ::close(holder);
+    EXPECT_FALSE(TRegistry().KeyExists(QStringLiteral("Software\\Vexalon\\nuevo")));
+}
+
+TEST_F(RegistryTest, ALockLetGoWithinTheWaitIsTaken) {
+    QDir().mkpath(dir_.path() + QStringLiteral("/vexalon"));
+    auto holder = std::make_unique<LockHolder>(hivePath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(holder->held());
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        holder.reset();
+    });
+    TRegistry r(hivePath(), std::chrono::milliseconds(5000));
+    const bool opened = r.OpenKey(kKey, true);
+    release.join();
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(TRegistry().KeyExists(kKey));
+}
+
+TEST_F(RegistryTest, NamesPastThePlatformsBoundsAreNotStored) {
+    TRegistry w;
+    ASSERT_TRUE(w.OpenKey(kKey, true));
+    w.WriteString(QStringLiteral("DBD"), QStringLiteral("FDC"));
+    const QByteArray before = hiveBytes();
+    const QString longName = QString(reg::kMaxKeyName + 1, u'k');
+    QString deep = QStringLiteral("Software");
+    for (qsizetype i = 1; i < reg::kMaxKeyDepth + 1; ++i) deep += QStringLiteral("\\n");
+    // A key the file cannot hold is one that cannot be created.
+    EXPECT_FALSE(TRegistry().OpenKey(QStringLiteral("Software\\") + longName, true));
+    EXPECT_FALSE(TRegistry().OpenKey(deep, true));
+    EXPECT_FALSE(TRegistry().KeyExists(QStringLiteral("Software\\") + longName));
+    // At the bounds they are.
+    QString deepest = QStringLiteral("Software");
+    for (qsizetype i = 1; i < reg::kMaxKeyDepth; ++i) deepest += QStringLiteral("\\n");
+    EXPECT_TRUE(TRegistry().OpenKey(deepest, true));
+    EXPECT_TRUE(TRegistry().OpenKey(QStringLiteral("Software\\") + QString(reg::kMaxKeyName, u'k'), true));
+    const QByteArray atBounds = hiveBytes();
+    EXPECT_NE(atBounds, before);
+
+    // A value name past its bound is refused naming the key.
+    try {
+        w.WriteInteger(QString(reg::kMaxValueName + 1, u'v'), 1);
+        ADD_FAILURE() << "stored";
+    } catch (const ERegistryException& e) {
+        EXPECT_TRUE(e.message().contains(QString::number(reg::kMaxValueName))) << e.what();
+        EXPECT_TRUE(e.message().contains(kKey)) << e.what();
+    }
+    EXPECT_EQ(hiveBytes(), atBounds);
+    w.WriteInteger(QString(reg::kMaxValueName, u'v'), 1);
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey(kKey, false));
+    EXPECT_EQ(r.ReadInteger(QString(reg::kMaxValueName, u'V')), 1);
+}
+
+TEST_F(RegistryTest, AWriteThatWouldPassTheSizeBoundIsRefusedAndTheFileKept) {
+    TRegistry w;
+    ASSERT_TRUE(w.OpenKey(kKey, true));
+    w.WriteString(QStringLiteral("DBD"), QStringLiteral("FDC"));
+    const QByteArray before = hiveBytes();
+    try {
+        w.WriteString(QStringLiteral("Grande"), QString(reg::kMaxFileBytes, u'x'));
+        ADD_FAILURE() << "stored";
+    } catch (const ERegistryException& e) {
+        EXPECT_TRUE(e.message().contains(hivePath())) << e.what();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("%1 MiB").arg(reg::kMaxFileBytes >> 20))) << e.what();
+    }
     EXPECT_EQ(hiveBytes(), before);
+    EXPECT_EQ(w.ReadString(QStringLiteral("Grande")), QString());
+    // Just under the bound it is stored, and read back.
+    const QString big(reg::kMaxFileBytes - before.size() - 64, u'x');
+    w.WriteString(QStringLiteral("Grande"), big);
+    EXPECT_EQ(w.ReadString(QStringLiteral("Grande")), big);
+}
+
+TEST_F(RegistryTest, NoOtherExceptionLeavesAChange) {
+    TRegistry().OpenKey(kKey, true);
+    const QByteArray before = hiveBytes();
+    struct Case {
+        const char* what;
+        std::function<void()> fail;
+        QString said;
+    };
+    const Case cases[] = {
+        {"memory running out", [] { throw std::bad_alloc(); }, QStringLiteral("memoria")},
+        {"a container refusing to grow", [] { throw std::length_error("vector::_M_realloc_insert"); },
+         QStringLiteral("vector::_M_realloc_insert")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            reg::HiveFile(hivePath()).update([&](reg::Hive&) -> bool {
+                c.fail();
+                return true;
+            });
+            ADD_FAILURE() << "no exception";
+        } catch (const ERegistryException& e) {
+            EXPECT_TRUE(e.message().contains(hivePath())) << e.what();
+            EXPECT_TRUE(e.message().contains(c.said)) << e.what();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "other exception: " << e.what();
+        }
+        EXPECT_EQ(hiveBytes(), before);
+    }
 }
 
 TEST_F(RegistryTest, UnreadableHiveOpensNoKeyAndStaysAsItIs) {
