@@ -1,8 +1,15 @@
 #include "platform/ini/inifile.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <QStringList>
+
+#include <cerrno>
+#include <optional>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ini {
 
@@ -30,6 +37,31 @@ QString decode(const QByteArray& bytes) {
     return text;
 }
 
+// The file's bytes, or nothing when it cannot be read as an INI file: it is
+// missing or unreadable, is no regular file (a FIFO put in its place must not
+// hang start-up, nor a device feed it forever), or is larger than any INI
+// file the program reads could be.
+std::optional<QByteArray> readBytes(const QString& fileName) {
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return std::nullopt;
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(st.st_size));
+    char buf[65536];
+    while (bytes.size() <= kMaxFileBytes) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) return bytes;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        bytes.append(buf, n);
+    }
+    return std::nullopt;  // grew past the bound while it was read
+}
+
 bool sameName(const QString& a, const QString& b) {
     return QString::compare(a, b, Qt::CaseInsensitive) == 0;
 }
@@ -43,9 +75,9 @@ QString unquote(const QString& v) {
 }  // namespace
 
 TIniFile::TIniFile(const QString& fileName) : fileName_(fileName) {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly)) return;
-    const QString text = decode(f.readAll());
+    const std::optional<QByteArray> bytes = readBytes(fileName);
+    if (!bytes) return;
+    const QString text = decode(*bytes);
 
     sections_.push_back(Section{});  // entries before the first section header
     Section* current = &sections_.back();

@@ -10,7 +10,8 @@
 // is UTF-8 (a byte-order mark is skipped); a file that is not valid UTF-8 is
 // taken as Windows-1252, as a file written on Windows would be. A missing or
 // unreadable file, section or key reads as the default: reading reports no
-// error.
+// error. So does anything that is not a regular file (a FIFO, a device) and a
+// file larger than kMaxFileBytes.
 #pragma once
 
 #include <QString>
@@ -19,6 +20,9 @@
 #include <vector>
 
 namespace ini {
+
+// The largest INI file read; far above any real one (the program reads one key).
+inline constexpr qint64 kMaxFileBytes = qint64{4} << 20;
 
 class TIniFile {
 public:

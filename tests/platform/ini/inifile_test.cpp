@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 class IniFileTest : public ::testing::Test {
@@ -89,6 +91,33 @@ TEST_F(IniFileTest, MissingFileReadsAsDefault) {
               QStringLiteral("d"));
     const ini::TIniFile empty(write(QByteArray()));
     EXPECT_FALSE(empty.SectionExists(QStringLiteral("A")));
+}
+
+// Only a regular file of a sane size is read: a FIFO without a writer or a
+// device in the file's place must not hang start-up or feed it forever.
+TEST_F(IniFileTest, WhatIsNoRegularFileOrTooLargeReadsAsDefault) {
+    const QString fifo = dir_.path() + QStringLiteral("/fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString def = QStringLiteral("d");
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero"), QStringLiteral("/dev/null")}) {
+        SCOPED_TRACE(path.toStdString());
+        const ini::TIniFile ini(path);
+        EXPECT_EQ(ini.ReadString(QStringLiteral("CONFIGURACION"), QStringLiteral("HTMLDIR"), def), def);
+    }
+
+    // Up to the bound the file is read; one byte more and it is not.
+    const QByteArray entry = QByteArrayLiteral("[CONFIGURACION]\nHTMLDIR=C:\\html\\\n");
+    const auto padded = [&](qint64 size) {
+        QByteArray text = entry;
+        text.append(QByteArray(size - entry.size() - 1, ';'));
+        text.append('\n');
+        return text;
+    };
+    const ini::TIniFile atTheBound(write(padded(ini::kMaxFileBytes)));
+    EXPECT_EQ(atTheBound.ReadString(QStringLiteral("CONFIGURACION"), QStringLiteral("HTMLDIR"), def),
+              QStringLiteral("C:\\html\\"));
+    const ini::TIniFile pastTheBound(write(padded(ini::kMaxFileBytes + 1)));
+    EXPECT_EQ(pastTheBound.ReadString(QStringLiteral("CONFIGURACION"), QStringLiteral("HTMLDIR"), def), def);
 }
 
 }  // namespace
