@@ -693,8 +693,8 @@ WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimit
     return readGuarded(zip, maxSheetBytes);
 }
 
-WorkbookData readXlsxFile(const QString& path, ZipLimits limits, std::size_t maxSheetBytes) {
-    ZipArchive zip(path, limits);
+WorkbookData readXlsxFile(int fd, const QString& fileName, ZipLimits limits, std::size_t maxSheetBytes) {
+    ZipArchive zip(fd, fileName, limits);
     return readGuarded(zip, maxSheetBytes);
 }
 

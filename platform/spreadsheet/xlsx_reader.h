@@ -14,9 +14,10 @@
 // Limits (hostile input): each part at most 128 MiB inflated, all parts read
 // at most 256 MiB, no part inflating more than 200:1 past its first 4 MiB
 // (see ZipLimits), XML nested at most 256 deep with no document type
-// declaration (see XmlStream), cell references within XFD1048576, the
-// first worksheet's cells and texts within kMaxSheetBytes of memory, and no
-// two parts of one name (see ZipArchive). A text cell holding a character no
+// declaration and no markup past 16 MiB (see XmlStream), cell references
+// within XFD1048576, the first worksheet's cells and texts within
+// kMaxSheetBytes of memory, and no two parts of one name, however it is
+// spelled (see ZipArchive). A text cell holding a character no
 // database can store faithfully (see forbiddenCharacter) is refused, naming
 // the cell; a shared string holding one only when a cell uses it.
 // Binary workbooks (.xlsb) and OpenDocument spreadsheets (.ods) are refused
@@ -38,7 +39,9 @@ namespace xl {
 // `maxSheetBytes` (see SheetData).
 WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {},
                       std::size_t maxSheetBytes = kMaxSheetBytes);
-// The same for the zip package in the file at `path` (read as needed).
-WorkbookData readXlsxFile(const QString& path, ZipLimits limits = {}, std::size_t maxSheetBytes = kMaxSheetBytes);
+// The same for the zip package in the regular file open on `fd`, read as
+// needed through that descriptor; `fileName` names it in messages.
+WorkbookData readXlsxFile(int fd, const QString& fileName, ZipLimits limits = {},
+                          std::size_t maxSheetBytes = kMaxSheetBytes);
 
 }  // namespace xl

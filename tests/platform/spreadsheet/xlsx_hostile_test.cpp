@@ -1,6 +1,7 @@
 // Crafted packages: what the reader accepts at the edges, and what it refuses
 // (with which message) when a file is malformed or built to exhaust memory.
 #include "platform/spreadsheet/xlsx_reader.h"
+#include "platform/spreadsheet/workbook_reader.h"
 #include "platform/spreadsheet/xml_stream.h"
 
 #include "cell_expect.h"
@@ -198,7 +199,7 @@ TEST(XlsxRefusals, PartsThatShareAName) {
     f.write(twice);
     f.close();
     try {
-        xl::readXlsxFile(path);
+        xl::readWorkbookFile(path);
         ADD_FAILURE() << "read without complaint";
     } catch (const xl::ReadError& e) {
         EXPECT_TRUE(e.message().contains(path) && e.message().contains(QStringLiteral("dos partes"))) << e.message().toStdString();
@@ -264,10 +265,10 @@ TEST(XlsxRefusals, MarkupPastItsBound) {
     const std::string huge = letters(xl::kMaxXmlMarkupBytes + (1 << 20));
     const Refusal cases[] = {
         {"attribute value", makeXlsx(sheet("<row><c r=\"A1\" x=\"" + huge + "\"><v>1</v></c></row>")),
-         u"la parte «xl/worksheets/sheet1.xml» tiene una etiqueta o un comentario de más de 16 MiB"},
+         u"la parte «xl/worksheets/sheet1.xml» tiene una etiqueta, un comentario u otra pieza de marcado de más de 16 MiB"},
         {"comment in the shared strings",
          makeXlsx(sheet(""), {{"xl/sharedStrings.xml", sst("<!--" + huge + "-->")}}),
-         u"la parte «xl/sharedStrings.xml» tiene una etiqueta o un comentario de más de 16 MiB"},
+         u"la parte «xl/sharedStrings.xml» tiene una etiqueta, un comentario u otra pieza de marcado de más de 16 MiB"},
     };
     for (const Refusal& r : cases) expectRefused(r);
     const auto wb = xl::readXlsx(makeXlsx(sheet("<row><c r=\"A1\" t=\"s\"><v>0</v></c></row>"),
