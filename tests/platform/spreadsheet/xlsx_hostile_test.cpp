@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -191,6 +192,29 @@ TEST(XlsxRefusals, PartsThatShareAName) {
          u"«xl/"},
     };
     for (const Refusal& r : cases) expectRefused(r);
+    // The same part however a tool may spell it: each spelling beside the
+    // plain one is damage, whichever of the two comes first in the archive.
+    const char* const spellings[] = {
+        "xl\\worksheets\\sheet1.xml",  "./xl/worksheets/sheet1.xml",   "/xl/worksheets/sheet1.xml",
+        "xl/work%73heets/sheet1.xml",   "xl/worksheets/%53heet1.xml",  "xl%2Fworksheets%2fsheet1.xml",
+        "xl//worksheets/sheet1.xml",    "xl/worksheets/./sheet1.xml",  "xl/charts/../worksheets/sheet1.xml",
+        "XL\\Worksheets\\SHEET1.XML",  ".\\xl\\work%73heets\\Sheet%31.xml",
+    };
+    for (const char* spelling : spellings) {
+        for (const bool plainFirst : {true, false}) {
+            SCOPED_TRACE(std::string(spelling) + (plainFirst ? ", plain one first" : ", plain one last"));
+            xltest::Parts parts = xltest::xlsxParts(one, {{spelling, two}});
+            if (!plainFirst) std::rotate(parts.begin(), parts.end() - 1, parts.end());
+            try {
+                xl::readXlsx(xltest::makeZip(parts), kName);
+                ADD_FAILURE() << "read without complaint";
+            } catch (const xl::ReadError& e) {
+                EXPECT_TRUE(e.message().contains(QStringLiteral("el archivo está dañado: tiene dos partes con el nombre")) &&
+                            e.message().contains(QString::fromUtf8(spelling)))
+                    << e.message().toStdString();
+            }
+        }
+    }
     // Read from a file, as the program does.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dos.xlsx"));
@@ -203,6 +227,31 @@ TEST(XlsxRefusals, PartsThatShareAName) {
         ADD_FAILURE() << "read without complaint";
     } catch (const xl::ReadError& e) {
         EXPECT_TRUE(e.message().contains(path) && e.message().contains(QStringLiteral("dos partes"))) << e.message().toStdString();
+    }
+}
+
+// A part is found under any spelling of its name, and names that only look
+// alike are different parts; folders are no parts at all.
+TEST(XlsxEdges, PartNamesFoundTheWayTheyAreCompared) {
+    const std::string one = sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    const std::string two = sheet("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>");
+    const auto firstCell = [](const QByteArray& bytes) {
+        const auto cell = xl::readXlsx(bytes, kName).firstWorksheet.find(1, 1);
+        return cell ? cell->number : -1.0;
+    };
+    // The sheet written with backslashes (as some Windows tools do), same length.
+    QByteArray backslashed = makeXlsx(one);
+    backslashed.replace("xl/worksheets/sheet1.xml", "xl\\worksheets\\sheet1.xml");
+    EXPECT_EQ(firstCell(backslashed), 1);
+    // A relationship target percent-encoded, as a URI may be.
+    QByteArray encoded = makeXlsx(one);
+    encoded.replace("Target=\"worksheets/sheet1.xml\"", "Target=\"worksheets/%73heet1.xml\"");
+    EXPECT_EQ(firstCell(encoded), 1);
+    // Neighbours of the sheet's name that are other parts, and folder entries.
+    for (const char* name : {"xl/worksheets/sheet11.xml", "xl/worksheets/sheet1.xm", "xl/worksheets/%zzsheet1.xml",
+                             "xl/worksheets/sheet1.xml.bak", "xl/worksheets/sheet1.xml/", "xl/", "xl\\"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(firstCell(makeXlsx(one, {{name, two}})), 1);
     }
 }
 
