@@ -13,7 +13,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstring>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -327,6 +331,120 @@ TEST(XlsxRefusals, MarkupPastItsBound) {
     ASSERT_TRUE(cell);
     EXPECT_EQ(cell->text.size(), static_cast<qsizetype>(huge.size()));
 }
+
+// The markup bound is exact: a piece of exactly kMaxXmlMarkupBytes reads,
+// one byte more is refused, wherever the chunks the part arrives in are cut.
+class Counting : public xl::XmlHandler {
+public:
+    int ended = 0;
+    void startElement(const char*, const char**) override {}
+    void endElement(const char*) override { ++ended; }
+    void characters(const char*, int) override {}
+};
+
+struct MarkupCase {
+    const char* name;
+    const char* testName;
+    // A whole document whose one long piece of markup has `length` bytes and
+    // starts at `*from`.
+    std::string (*make)(std::size_t length, std::size_t* from);
+    // Also in even pieces all along, as a worksheet arrives (slow: expat
+    // scans an open piece anew with every chunk).
+    bool inSmallPieces = false;
+};
+
+void PrintTo(const MarkupCase& c, std::ostream* out) { *out << c.name; }
+
+std::string padded(const char* before, std::size_t length, std::size_t fixed, char fill, const char* after) {
+    return before + std::string(length - fixed, fill) + after;
+}
+
+const MarkupCase kMarkupCases[] = {
+    {"attribute", "Attribute", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<a x=\"", n, 9, 'v', "\"/>") + "</r>"; }, true},
+    {"comment", "Comment", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<!--", n, 7, 'c', "-->") + "</r>"; }, true},
+    {"processing instruction", "ProcessingInstruction", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<?pi ", n, 7, 'p', "?>") + "</r>"; }, true},
+    {"comment before the root", "CommentBeforeTheRoot", [](std::size_t n, std::size_t* from) { *from = 0; return padded("<!--", n, 7, 'c', "-->") + "<r/>"; }},
+    {"XML declaration", "XmlDeclaration", [](std::size_t n, std::size_t* from) { *from = 0; return padded("<?xml version=\"1.0\"", n, 21, ' ', "?>") + "<r/>"; }},
+    {"element name", "ElementName", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<", n, 3, 'n', "/>") + "</r>"; }},
+    {"end tag", "EndTag", [](std::size_t n, std::size_t* from) { *from = 6; return "<r><a>" + padded("</a", n, 4, ' ', ">") + "</r>"; }},
+    {"character reference", "CharacterReference", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("&#", n, 5, '0', "65;") + "</r>"; }},
+};
+
+// Parses `doc` cut after each offset in `cuts` (ascending) and then in
+// pieces of `step`; nullopt when it reads, else the message.
+std::optional<QString> parseInChunks(const std::string& doc, const std::vector<std::size_t>& cuts, std::size_t step) {
+    Counting handler;
+    try {
+        xl::XmlStream xml(handler, kName, "xl/worksheets/sheet1.xml");
+        std::size_t at = 0;
+        auto next = cuts.begin();
+        while (at < doc.size()) {
+            const std::size_t until = next != cuts.end() ? *next++ : std::min(doc.size(), at + step);
+            const std::size_t n = until - at;
+            std::memcpy(xml.buffer(n), doc.data() + at, n);
+            xml.parseBuffer(n);
+            at = until;
+        }
+        xml.finish();
+    } catch (const xl::ReadError& e) {
+        return e.message();
+    }
+    EXPECT_GT(handler.ended, 0);
+    return std::nullopt;
+}
+
+class XmlMarkupBound : public ::testing::TestWithParam<MarkupCase> {};
+
+TEST_P(XmlMarkupBound, ExactWhereverTheChunksAreCut) {
+    const std::size_t bound = xl::kMaxXmlMarkupBytes;
+    {
+        const MarkupCase& c = GetParam();
+        for (const std::size_t length : {bound, bound + 1, bound + 2}) {
+            std::size_t from = 0;
+            const std::string doc = c.make(length, &from);
+            const std::size_t end = from + length;  // just past the piece
+            ASSERT_LT(end, doc.size() + 1);
+            // Cut so that the piece ends within a chunk or right at its end, and
+            // so that it is open after a chunk with one byte more than the
+            // bound (length bound + 2, cut before its last byte).
+            const struct {
+                const char* name;
+                std::vector<std::size_t> cuts;
+                std::size_t step;
+                bool inSmallPieces;
+            } chunkings[] = {
+                {"cut before its last byte", {end - 1}, 4096, false},
+                {"cut right after it", {end}, 4096, false},
+                {"cut after its first byte, then all of it but one byte", {from + 1, end - 1}, 1 << 20, false},
+                {"pieces of 256 KiB and 3 bytes", {}, (256 << 10) + 3, true},
+                {"pieces of 1 MiB and 7 bytes", {}, (1 << 20) + 7, true},
+            };
+            for (const auto& chunking : chunkings) {
+                if (chunking.inSmallPieces && !c.inSmallPieces) continue;
+                if (length == bound + 2 && chunking.cuts != std::vector<std::size_t>{end - 1}) continue;
+                SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(length) + " bytes, " + chunking.name);
+                const auto refused = parseInChunks(doc, chunking.cuts, chunking.step);
+                if (length <= bound) {
+                    EXPECT_FALSE(refused) << refused->toStdString();
+                } else {
+                    ASSERT_TRUE(refused);
+                    EXPECT_TRUE(refused->contains(QStringLiteral("otra pieza de marcado de más de 16 MiB"))) << refused->toStdString();
+                }
+            }
+            // Handed over whole, as feed() takes it.
+            Counting handler;
+            xl::XmlStream xml(handler, kName, "xl/worksheets/sheet1.xml");
+            if (length <= bound) {
+                EXPECT_NO_THROW(xml.feed(doc.data(), doc.size()); xml.finish()) << c.name;
+            } else {
+                EXPECT_THROW(xml.feed(doc.data(), doc.size()); xml.finish(), xl::ReadError) << c.name;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, XmlMarkupBound, ::testing::ValuesIn(kMarkupCases),
+                         [](const ::testing::TestParamInfo<MarkupCase>& kind) { return std::string(kind.param.testName); });
 
 TEST(XlsxRefusals, SizeLimitsAndZipBombs) {
     // One megabyte of blanks deflates to about a kilobyte: far past 200:1.
