@@ -9,7 +9,12 @@
 #endif
 #include <expat.h>
 
+#ifndef VEX_EXPAT_HAS_REPARSE_DEFERRAL
+#include <dlfcn.h>
+#endif
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace xl {
@@ -25,6 +30,25 @@ const char* attribute(const char** attributes, const char* name) {
     return nullptr;
 }
 
+namespace {
+
+// Expat that defers parsing a chunk (2.6 and later, and older versions with
+// that change backported) leaves its position where it was, with the new
+// bytes not yet looked at; the open markup could then not be measured. Such
+// a library has the switch that turns it off: where these headers lack it,
+// it is looked up in the library actually loaded.
+void parseEveryChunk(XML_Parser parser) {
+#ifdef VEX_EXPAT_HAS_REPARSE_DEFERRAL
+    XML_SetReparseDeferralEnabled(parser, XML_FALSE);
+#else
+    using Switch = XML_Bool (*)(XML_Parser, XML_Bool);
+    static const Switch turn = std::bit_cast<Switch>(::dlsym(RTLD_DEFAULT, "XML_SetReparseDeferralEnabled"));
+    if (turn != nullptr) turn(parser, XML_FALSE);
+#endif
+}
+
+}  // namespace
+
 XmlStream::XmlStream(XmlHandler& handler, const QString& fileName, const std::string& partName)
     : handler_(handler), fileName_(fileName), partName_(partName) {
     parser_ = XML_ParserCreate("UTF-8");
@@ -36,10 +60,7 @@ XmlStream::XmlStream(XmlHandler& handler, const QString& fileName, const std::st
     // Comments, processing instructions and the XML declaration, to measure
     // them; "Expand" keeps entities expanding as without this handler.
     XML_SetDefaultHandlerExpand(parser_, &XmlStream::onOther);
-#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 6)
-    // Every chunk parsed as it comes, so that its open markup is measured at once.
-    XML_SetReparseDeferralEnabled(parser_, XML_FALSE);
-#endif
+    parseEveryChunk(parser_);
     // Never fetch or expand anything external, and keep the amplification guard
     // tight even though the document type declaration is refused anyway.
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
@@ -153,9 +174,9 @@ void XmlStream::check(int status) {
 }
 
 // After a call, expat's current position is the start of the markup it has
-// not seen the end of yet (everything after it is that markup, so far). It
-// has none (-1) when expat moved its buffer and then parsed nothing; the
-// open markup is then measured when it next parses.
+// not seen the end of yet (everything after it is that markup, so far), as
+// it parses every chunk (parseEveryChunk). It has none (-1) only when expat
+// moved its buffer and parsed nothing since; nothing is measured then.
 void XmlStream::checkOpenMarkup() {
     const XML_Index at = XML_GetCurrentByteIndex(parser_);
     if (at < 0) return;

@@ -22,10 +22,11 @@
 // expat's own count of its bytes, one still open when a chunk has been
 // parsed by where expat says it started. Text between tags, CDATA sections
 // included, reaches the handler in pieces and is bounded by the handler.
-// Expat 2.6 and later may put off parsing a chunk that adds little to an
-// open piece; that is turned off where the library has the switch, and
-// where it does not, a chunk left unparsed is measured when expat parses
-// it, at the latest when the data it holds has doubled.
+// Expat 2.6 and later (and older versions with that change backported, as
+// Debian 12's 2.5.0) may put off parsing a chunk that adds little to an open
+// piece, and its position then says nothing of the new bytes; that is
+// turned off, through the headers' switch or, where they lack it, through
+// the one the loaded library has.
 #pragma once
 
 #include "platform/spreadsheet/cells.h"
