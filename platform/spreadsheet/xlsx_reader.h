@@ -16,8 +16,8 @@
 // (see ZipLimits), XML nested at most 256 deep with no document type
 // declaration and no markup past 16 MiB (see XmlStream), cell references
 // within XFD1048576, the first worksheet's cells and texts within
-// kMaxSheetBytes of memory, and no two parts of one name, however it is
-// spelled (see ZipArchive). A text cell holding a character no
+// kMaxSheetBytes of memory, no two parts of one name, however it is
+// spelled (see ZipArchive), and no two relationships of one Id in a part. A text cell holding a character no
 // database can store faithfully (see forbiddenCharacter) is refused, naming
 // the cell; a shared string holding one only when a cell uses it.
 // Binary workbooks (.xlsb) and OpenDocument spreadsheets (.ods) are refused

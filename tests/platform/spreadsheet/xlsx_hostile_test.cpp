@@ -219,6 +219,15 @@ TEST(XlsxRefusals, PartsThatShareAName) {
             }
         }
     }
+    // Two relationships of one Id: which sheet is read would depend on the tool.
+    xltest::Parts twoIds = xltest::xlsxParts(one, {{"xl/worksheets/sheet2.xml", two}});
+    for (auto& [name, content] : twoIds)
+        if (name == "xl/_rels/workbook.xml.rels")
+            content.insert(content.rfind("</Relationships>"),
+                           "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                           "relationships/worksheet\" Target=\"worksheets/sheet2.xml\"/>");
+    expectRefused({"two relationships of one Id", xltest::makeZip(twoIds),
+                   u"el archivo está dañado: la parte «xl/_rels/workbook.xml.rels» tiene dos relaciones con el identificador «rId1»"});
     // Read from a file, as the program does.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dos.xlsx"));
