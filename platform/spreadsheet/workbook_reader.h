@@ -22,8 +22,12 @@ constexpr qint64 kMaxWorkbookFileBytes = 256ll << 20;
 // Throws ReadError.
 WorkbookData readWorkbook(const QByteArray& bytes, const QString& fileName);
 
-// Reads the file at `path` (missing, unreadable or larger than
-// kMaxWorkbookFileBytes: ReadError) and then as readWorkbook does.
+// Reads the file at `path` and then as readWorkbook does. The file is
+// opened once, without waiting (a FIFO without a writer does not block),
+// and read only through that descriptor. Refused with ReadError: a missing
+// file, a dangling symbolic link or a loop of them, no permission, anything
+// but a regular file (a folder, FIFO, device or socket), and a file larger
+// than kMaxWorkbookFileBytes.
 WorkbookData readWorkbookFile(const QString& path);
 
 }  // namespace xl

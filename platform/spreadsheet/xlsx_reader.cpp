@@ -136,8 +136,10 @@ public:
         if (id == nullptr || target == nullptr) return;
         Relationship r{type != nullptr ? type : "", target, mode != nullptr && std::strcmp(mode, "External") == 0};
         inOrder.push_back(r);
-        byId.emplace(id, std::move(r));
+        // Of two with one Id some tools follow the first and others the last.
+        if (!byId.emplace(id, std::move(r)).second && repeatedId.empty()) repeatedId = id;
     }
+    std::string repeatedId;
     void endElement(const char*) override {}
     void characters(const char*, int) override {}
 };
@@ -628,10 +630,16 @@ WorkbookData readPackage(ZipArchive& zip, std::size_t maxSheetBytes) {
     if (zip.contains("mimetype") || (zip.contains("content.xml") && !zip.contains("xl/workbook.xml")))
         fail(QStringLiteral("es una hoja de cálculo OpenDocument (.ods), que no se puede leer; ábrala y guárdela como libro de Excel (.xlsx)"));
 
+    const auto parseRels = [&](const std::string& part, RelsHandler& rels) {
+        parsePart(zip, part, rels);
+        if (!rels.repeatedId.empty())
+            fail(QStringLiteral("el archivo está dañado: la parte «%1» tiene dos relaciones con el identificador «%2»")
+                     .arg(qs(part), qs(rels.repeatedId)));
+    };
     std::string workbookPart = "xl/workbook.xml";
     if (zip.contains("_rels/.rels")) {
         RelsHandler root;
-        parsePart(zip, "_rels/.rels", root);
+        parseRels("_rels/.rels", root);
         if (const Relationship* doc = findByType(root.inOrder, "/officeDocument")) workbookPart = resolveTarget("", doc->target);
     }
     if (endsWith(workbookPart, ".bin") || zip.contains("xl/workbook.bin"))
@@ -643,7 +651,7 @@ WorkbookData readPackage(ZipArchive& zip, std::size_t maxSheetBytes) {
     parsePart(zip, workbookPart, book);
     RelsHandler rels;
     const std::string relsPart = relsPartOf(workbookPart);
-    if (zip.contains(relsPart)) parsePart(zip, relsPart, rels);
+    if (zip.contains(relsPart)) parseRels(relsPart, rels);
     const std::string baseDir = directoryOf(workbookPart);
 
     WorkbookData data;
@@ -708,8 +716,8 @@ WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimit
     return readGuarded(zip, maxSheetBytes);
 }
 
-WorkbookData readXlsxFile(const QString& path, ZipLimits limits, std::size_t maxSheetBytes) {
-    ZipArchive zip(path, limits);
+WorkbookData readXlsxFile(int fd, const QString& fileName, ZipLimits limits, std::size_t maxSheetBytes) {
+    ZipArchive zip(fd, fileName, limits);
     return readGuarded(zip, maxSheetBytes);
 }
 

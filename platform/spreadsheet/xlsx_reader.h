@@ -14,12 +14,13 @@
 // Limits (hostile input): each part at most 128 MiB inflated, all parts read
 // at most 256 MiB, no part inflating more than 200:1 past its first 4 MiB
 // (see ZipLimits), XML nested at most 256 deep with no document type
-// declaration (see XmlStream), cell references within XFD1048576, the
-// first worksheet's cells and texts within kMaxSheetBytes of memory, and no
-// two parts of one name (see ZipArchive). Texts are kept as the workbook
-// holds them, a text past kMaxCellTextUnits only marked as too long (and not
-// gathered further): whether the program can take one is judged where its
-// cell is read (ole::Worksheet::Cells).
+// declaration and no markup past 16 MiB (see XmlStream), cell references
+// within XFD1048576, the first worksheet's cells and texts within
+// kMaxSheetBytes of memory, no two parts of one name, however it is spelled
+// (see ZipArchive), and no two relationships of one Id in a part. Texts are
+// kept as the workbook holds them, a text past kMaxCellTextUnits only marked
+// as too long (and not gathered further): whether the program can take one is
+// judged where its cell is read (ole::Worksheet::Cells).
 // Binary workbooks (.xlsb) and OpenDocument spreadsheets (.ods) are refused
 // with their own message.
 #pragma once
@@ -39,7 +40,9 @@ namespace xl {
 // `maxSheetBytes` (see SheetData).
 WorkbookData readXlsx(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {},
                       std::size_t maxSheetBytes = kMaxSheetBytes);
-// The same for the zip package in the file at `path` (read as needed).
-WorkbookData readXlsxFile(const QString& path, ZipLimits limits = {}, std::size_t maxSheetBytes = kMaxSheetBytes);
+// The same for the zip package in the regular file open on `fd`, read as
+// needed through that descriptor; `fileName` names it in messages.
+WorkbookData readXlsxFile(int fd, const QString& fileName, ZipLimits limits = {},
+                          std::size_t maxSheetBytes = kMaxSheetBytes);
 
 }  // namespace xl

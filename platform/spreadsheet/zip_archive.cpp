@@ -1,8 +1,13 @@
 #include "platform/spreadsheet/zip_archive.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <array>
 #include <memory>
 #include <vector>
@@ -31,13 +36,86 @@ struct FileCloser {
 
 QString partName(const std::string& name) { return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())); }
 
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 }  // namespace
+
+std::string normalisedPartName(std::string_view name) {
+    std::string decoded;
+    decoded.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const int high = name[i] == '%' && i + 2 < name.size() ? hexValue(name[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(name[i + 2]) : -1;
+        if (low >= 0) {
+            decoded += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            decoded += name[i];
+        }
+    }
+    std::vector<std::string_view> segments;
+    const std::string_view all(decoded);
+    std::size_t start = 0;
+    while (start <= all.size()) {
+        std::size_t end = all.find_first_of("/\\", start);
+        if (end == std::string_view::npos) end = all.size();
+        const std::string_view segment = all.substr(start, end - start);
+        if (segment == "..") {
+            if (!segments.empty()) segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    out.reserve(decoded.size());
+    for (const std::string_view segment : segments) {
+        if (!out.empty()) out += '/';
+        out += segment;
+    }
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
 
 ZipArchive::ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimits limits)
     : fileName_(fileName), limits_(limits) {
     ErrorGuard err;
     zip_source_t* src = zip_source_buffer_create(bytes.constData(), static_cast<zip_uint64_t>(bytes.size()), 0, &err.error);
     if (src == nullptr) fail(kDamaged);
+    open(src);
+}
+
+ZipArchive::ZipArchive(int fd, const QString& fileName, ZipLimits limits) : fileName_(fileName), limits_(limits) {
+    const auto cannotRead = [&] {
+        fail(QStringLiteral("no se puede leer (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    };
+    // libzip closes what it is given; the caller keeps its own descriptor.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) cannotRead();
+    std::FILE* file = ::fdopen(own, "rb");
+    if (file == nullptr) {
+        const int saved = errno;
+        ::close(own);
+        errno = saved;
+        cannotRead();
+    }
+    ErrorGuard err;
+    zip_source_t* src = zip_source_filep_create(file, 0, -1, &err.error);
+    if (src == nullptr) {
+        std::fclose(file);
+        fail(kDamaged);
+    }
+    open(src);
+}
+
+void ZipArchive::open(zip_source* src) {
+    ErrorGuard err;
     // No ZIP_CHECKCONS: it refuses streamed entries (data descriptors) that
     // Apache POI and others write; libzip bounds-checks every read anyway.
     archive_ = zip_open_from_source(src, ZIP_RDONLY, &err.error);
@@ -45,20 +123,13 @@ ZipArchive::ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimi
         zip_source_free(src);
         fail(kDamaged);
     }
-    refuseRepeatedNames();
-}
-
-ZipArchive::ZipArchive(const QString& path, ZipLimits limits) : fileName_(path), limits_(limits) {
-    ErrorGuard err;
-    const QByteArray local = path.toLocal8Bit();
-    zip_source_t* src = zip_source_file_create(local.constData(), 0, -1, &err.error);
-    if (src == nullptr) fail(QStringLiteral("no se puede abrir"));
-    archive_ = zip_open_from_source(src, ZIP_RDONLY, &err.error);
-    if (archive_ == nullptr) {
-        zip_source_free(src);
-        fail(kDamaged);
+    try {
+        indexParts();
+    } catch (...) {
+        zip_discard(archive_);
+        archive_ = nullptr;
+        throw;
     }
-    refuseRepeatedNames();
 }
 
 ZipArchive::~ZipArchive() {
@@ -66,44 +137,60 @@ ZipArchive::~ZipArchive() {
 }
 
 ZipArchive::ZipArchive(ZipArchive&& other) noexcept
-    : archive_(other.archive_), fileName_(std::move(other.fileName_)), limits_(other.limits_),
+    : archive_(other.archive_), parts_(std::move(other.parts_)), fileName_(std::move(other.fileName_)), limits_(other.limits_),
       totalRead_(other.totalRead_) {
     other.archive_ = nullptr;
 }
 
 void ZipArchive::fail(const QString& what) const { throw ReadError(readFailure(fileName_, what)); }
 
-void ZipArchive::refuseRepeatedNames() {
-    // Part names compare without regard to ASCII case; of two parts with one
-    // name some tools read the first and others the last, so what would be
-    // imported might not be what the user sees.
+void ZipArchive::indexParts() {
+    // Of two parts with one name some tools read the first and others the
+    // last, so what would be imported might not be what the user sees. The
+    // names are those lookups see (libzip's reading of the name's encoding).
     const zip_int64_t count = zip_get_num_entries(archive_, 0);
-    std::vector<std::pair<std::string, const char*>> names;  // folded, as written
+    struct Named {
+        std::string normalised;
+        const char* written;
+        zip_uint64_t index;
+    };
+    std::vector<Named> names;
     names.reserve(static_cast<std::size_t>(std::max<zip_int64_t>(count, 0)));
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        const auto index = static_cast<zip_uint64_t>(i);
+        const char* name = zip_get_name(archive_, index, 0);
         if (name == nullptr) continue;
-        std::string folded(name);
-        for (char& c : folded)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        names.emplace_back(std::move(folded), name);
+        const std::size_t length = std::strlen(name);
+        if (length == 0 || name[length - 1] == '/' || name[length - 1] == '\\') continue;  // a directory
+        std::string normalised = normalisedPartName(name);
+        if (normalised.empty()) continue;
+        names.push_back(Named{std::move(normalised), name, index});
     }
-    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(names.begin(), names.end(), [](const Named& a, const Named& b) { return a.normalised < b.normalised; });
     const auto twice = std::adjacent_find(names.begin(), names.end(),
-                                          [](const auto& a, const auto& b) { return a.first == b.first; });
-    if (twice == names.end()) return;
-    const QString part = QString::fromUtf8(std::next(twice)->second);
-    zip_discard(archive_);
-    archive_ = nullptr;
-    fail(QStringLiteral("el archivo está dañado: tiene dos partes con el nombre «%1»").arg(part));
+                                          [](const Named& a, const Named& b) { return a.normalised == b.normalised; });
+    if (twice != names.end()) {
+        const QString first = QString::fromUtf8(twice->written);
+        const QString second = QString::fromUtf8(std::next(twice)->written);
+        if (first == second) fail(QStringLiteral("el archivo está dañado: tiene dos partes con el nombre «%1»").arg(first));
+        fail(QStringLiteral("el archivo está dañado: tiene dos partes con el nombre «%1», escrito también «%2»").arg(first, second));
+    }
+    parts_.reserve(names.size());
+    for (Named& n : names) parts_.emplace_back(std::move(n.normalised), n.index);
 }
 
-bool ZipArchive::contains(const std::string& name) const {
-    return zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE) >= 0;
+std::int64_t ZipArchive::locate(const std::string& name) const {
+    const std::string key = normalisedPartName(name);
+    const auto it = std::lower_bound(parts_.begin(), parts_.end(), key,
+                                     [](const auto& part, const std::string& k) { return part.first < k; });
+    if (it == parts_.end() || it->first != key) return -1;
+    return static_cast<std::int64_t>(it->second);
 }
+
+bool ZipArchive::contains(const std::string& name) const { return locate(name) >= 0; }
 
 ZipArchive::DeclaredSizes ZipArchive::declaredSizes(const std::string& name) const {
-    const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+    const std::int64_t index = locate(name);
     zip_stat_t st;
     zip_stat_init(&st);
     if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0) return {};
@@ -121,7 +208,7 @@ void ZipArchive::read(const std::string& name, const Sink& sink) {
 
 void ZipArchive::readInto(const std::string& name, std::size_t chunk, const std::function<char*()>& buffer,
                           const std::function<void(std::size_t)>& filled) {
-    const zip_int64_t index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+    const std::int64_t index = locate(name);
     if (index < 0)
         fail(QStringLiteral("falta la parte «%1»; el archivo está dañado o no es un libro de Excel").arg(partName(name)));
     zip_stat_t st;

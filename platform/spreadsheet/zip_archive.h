@@ -1,11 +1,16 @@
-// Bounded reading of the parts of a zip package held in memory (libzip).
+// Bounded reading of the parts of a zip package, in memory or in a file (libzip).
 //
 // The xlsx reader opens a workbook's bytes with ZipArchive and streams each
 // part it needs through a sink, never holding a whole part. Every part is
 // read under the limits of ZipLimits, checked against both the sizes the
 // archive declares and the bytes actually inflated, so a zip bomb or a lying
-// header is refused with a ReadError instead of filling memory. An archive
-// holding two parts of one name (in any letter case) is refused as damaged.
+// header is refused with a ReadError instead of filling memory.
+//
+// Part names are compared as normalisedPartName() makes them, both when two
+// entries are told apart and when a part is looked up: an archive holding
+// two entries of one normalised name ("xl/a.xml" and "xl\A.xml", "./xl/a.xml"
+// or "xl/%61.xml") is refused as damaged, since tools differ in which of
+// them they read. Directory entries are no parts and are ignored.
 #pragma once
 
 #include "platform/spreadsheet/cells.h"
@@ -16,8 +21,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 struct zip;
+struct zip_source;
 
 namespace xl {
 
@@ -38,16 +47,17 @@ public:
     // Opens the archive in `bytes`, which must outlive this object.
     // Throws ReadError (naming `fileName`) when the bytes are no readable zip.
     ZipArchive(const QByteArray& bytes, const QString& fileName, ZipLimits limits = {});
-    // Opens the archive in the file at `path` (read as needed, never whole).
-    ZipArchive(const QString& path, ZipLimits limits);
+    // Opens the archive in the regular file open on `fd`, read as needed
+    // through a duplicate of that descriptor (never whole, never by its name),
+    // so `fd` stays the caller's. `fileName` only names it in messages.
+    ZipArchive(int fd, const QString& fileName, ZipLimits limits = {});
     ~ZipArchive();
     ZipArchive(ZipArchive&& other) noexcept;
     ZipArchive& operator=(ZipArchive&&) = delete;
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
 
-    // Whether a part of that name exists (names compare without regard to
-    // case, as package part names do).
+    // Whether a part of that name exists (compared normalised).
     bool contains(const std::string& name) const;
 
     // The sizes the archive declares for part `name`, inflated and compressed
@@ -77,13 +87,24 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& what) const;
-    void refuseRepeatedNames();
+    void open(zip_source* source);
+    void indexParts();
+    // The entry of part `name`, or -1.
+    std::int64_t locate(const std::string& name) const;
 
     zip* archive_ = nullptr;
+    // (normalised name, entry) of every part, sorted by name.
+    std::vector<std::pair<std::string, std::uint64_t>> parts_;
     QString fileName_;
     ZipLimits limits_;
     std::uint64_t totalRead_ = 0;
 };
+
+// A part name as the archive's parts are compared: percent-escapes decoded
+// (%HH, once), "\" read as "/", empty and "." segments dropped (a leading
+// "/" with them), ".." taking back the segment before it, and ASCII letters
+// in lower case. "./XL\Work%73heets//sheet1.xml" gives "xl/worksheets/sheet1.xml".
+std::string normalisedPartName(std::string_view name);
 
 // "No se puede leer el archivo "<fileName>": <what>." — the one form of every
 // reading failure, so each message names the file and says what is wrong.

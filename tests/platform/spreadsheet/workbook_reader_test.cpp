@@ -4,7 +4,19 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <future>
+#include <thread>
 
 namespace {
 
@@ -67,6 +79,112 @@ TEST_F(WorkbookDetection, FilesThatAreNoWorkbook) {
         EXPECT_TRUE(message.contains(c.path)) << message.toStdString();
         EXPECT_TRUE(message.contains(QString::fromUtf16(c.messagePart))) << message.toStdString();
     }
+}
+
+// The read runs on a thread of its own: one that blocks fails the test
+// instead of hanging the suite (a reader stuck opening a FIFO is let go by a
+// writer that comes and goes).
+QString refusalInTime(const QString& path) {
+    std::promise<QString> done;
+    std::future<QString> result = done.get_future();
+    std::thread reader([&] { done.set_value(refusal(path)); });
+    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "the read did not return";
+        const int writer = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0) ::close(writer);
+    }
+    reader.join();
+    return result.get();
+}
+
+// Only a regular file is read: the name is opened once, without waiting,
+// and whatever it turns out to be is told before a byte is read.
+TEST_F(WorkbookDetection, NamesThatAreNoRegularFile) {
+    const QByteArray workbook = [] {
+        QFile f(ours("sheetjs-waybills.xlsx"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(workbook.isEmpty());
+    const auto local = [](const QString& path) { return QFile::encodeName(path); };
+
+    const QString lonelyFifo = dir_.filePath(QStringLiteral("sin-escritor.xlsx"));
+    ASSERT_EQ(::mkfifo(local(lonelyFifo).constData(), 0600), 0);
+    // A FIFO with a writer that has already put a whole workbook in it.
+    const QString fedFifo = dir_.filePath(QStringLiteral("con-escritor.xlsx"));
+    ASSERT_EQ(::mkfifo(local(fedFifo).constData(), 0600), 0);
+    const int writer = ::open(local(fedFifo).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_LT(workbook.size(), 65536);  // fits the pipe's buffer
+    ASSERT_EQ(::write(writer, workbook.constData(), static_cast<std::size_t>(workbook.size())), workbook.size());
+
+    const QString socketPath = dir_.filePath(QStringLiteral("s.xlsx"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(static_cast<std::size_t>(local(socketPath).size()), sizeof address.sun_path);
+    std::strcpy(address.sun_path, local(socketPath).constData());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    const QString loop = dir_.filePath(QStringLiteral("bucle.xlsx"));
+    ASSERT_EQ(::symlink(local(dir_.filePath(QStringLiteral("bucle2.xlsx"))).constData(), local(loop).constData()), 0);
+    ASSERT_EQ(::symlink(local(loop).constData(), local(dir_.filePath(QStringLiteral("bucle2.xlsx"))).constData()), 0);
+    const QString dangling = dir_.filePath(QStringLiteral("roto.xlsx"));
+    ASSERT_EQ(::symlink("no-esta.xlsx", local(dangling).constData()), 0);
+    const QString linkToWorkbook = dir_.filePath(QStringLiteral("enlace.xlsx"));
+    ASSERT_EQ(::symlink(local(ours("sheetjs-waybills.xlsx")).constData(), local(linkToWorkbook).constData()), 0);
+    const QString plain = write("guias.xlsx", workbook);
+
+    struct Case {
+        const char* name;
+        QString path;
+        const char16_t* messagePart;
+    } cases[] = {
+        {"FIFO without a writer", lonelyFifo, u"es una tubería (FIFO), no un archivo"},
+        {"FIFO with a writer", fedFifo, u"es una tubería (FIFO), no un archivo"},
+        {"character device", QStringLiteral("/dev/null"), u"es un dispositivo, no un archivo"},
+        {"endless character device", QStringLiteral("/dev/zero"), u"es un dispositivo, no un archivo"},
+        {"socket", socketPath, u"socket"},
+        {"folder", dir_.path(), u"es una carpeta, no un archivo"},
+        {"loop of symbolic links", loop, u"forma un ciclo"},
+        {"symbolic link to nothing", dangling, u"es un enlace simbólico a un archivo que no existe"},
+        {"a file taken for a folder", plain + QStringLiteral("/hoja.xlsx"), u"una parte de su ruta no es una carpeta"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString message = refusalInTime(c.path);
+        EXPECT_TRUE(message.contains(c.path)) << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf16(c.messagePart))) << message.toStdString();
+    }
+    ::close(writer);
+    ::close(sock);
+    // A symbolic link to a workbook is that workbook.
+    EXPECT_TRUE(xl::readWorkbookFile(linkToWorkbook).firstWorksheet.find(2, 5));
+}
+
+TEST_F(WorkbookDetection, FileWithoutPermissionToReadIt) {
+    const QString path = write("cerrado.xlsx", "PK\x03\x04");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
+    const auto expected = [&](const QString& message) {
+        return message.contains(path) && message.contains(QStringLiteral("no tiene permiso para leerlo"));
+    };
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(expected(refusal(path))) << refusal(path).toStdString();
+        return;
+    }
+    // Root reads every file: the read is made by a child that gave that up.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0711), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        const QString message = refusal(path);
+        if (!expected(message)) std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+        ::_exit(expected(message) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
 }
 
 TEST_F(WorkbookDetection, CompoundDocumentsGoToTheXlsReader) {

@@ -1,6 +1,7 @@
 // Crafted packages: what the reader accepts at the edges, and what it refuses
 // (with which message) when a file is malformed or built to exhaust memory.
 #include "platform/spreadsheet/xlsx_reader.h"
+#include "platform/spreadsheet/workbook_reader.h"
 #include "platform/spreadsheet/xml_stream.h"
 
 #include "cell_expect.h"
@@ -11,7 +12,12 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -232,6 +238,38 @@ TEST(XlsxRefusals, PartsThatShareAName) {
          u"«xl/"},
     };
     for (const Refusal& r : cases) expectRefused(r);
+    // The same part however a tool may spell it: each spelling beside the
+    // plain one is damage, whichever of the two comes first in the archive.
+    const char* const spellings[] = {
+        "xl\\worksheets\\sheet1.xml",  "./xl/worksheets/sheet1.xml",   "/xl/worksheets/sheet1.xml",
+        "xl/work%73heets/sheet1.xml",   "xl/worksheets/%53heet1.xml",  "xl%2Fworksheets%2fsheet1.xml",
+        "xl//worksheets/sheet1.xml",    "xl/worksheets/./sheet1.xml",  "xl/charts/../worksheets/sheet1.xml",
+        "XL\\Worksheets\\SHEET1.XML",  ".\\xl\\work%73heets\\Sheet%31.xml",
+    };
+    for (const char* spelling : spellings) {
+        for (const bool plainFirst : {true, false}) {
+            SCOPED_TRACE(std::string(spelling) + (plainFirst ? ", plain one first" : ", plain one last"));
+            xltest::Parts parts = xltest::xlsxParts(one, {{spelling, two}});
+            if (!plainFirst) std::rotate(parts.begin(), parts.end() - 1, parts.end());
+            try {
+                xl::readXlsx(xltest::makeZip(parts), kName);
+                ADD_FAILURE() << "read without complaint";
+            } catch (const xl::ReadError& e) {
+                EXPECT_TRUE(e.message().contains(QStringLiteral("el archivo está dañado: tiene dos partes con el nombre")) &&
+                            e.message().contains(QString::fromUtf8(spelling)))
+                    << e.message().toStdString();
+            }
+        }
+    }
+    // Two relationships of one Id: which sheet is read would depend on the tool.
+    xltest::Parts twoIds = xltest::xlsxParts(one, {{"xl/worksheets/sheet2.xml", two}});
+    for (auto& [name, content] : twoIds)
+        if (name == "xl/_rels/workbook.xml.rels")
+            content.insert(content.rfind("</Relationships>"),
+                           "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                           "relationships/worksheet\" Target=\"worksheets/sheet2.xml\"/>");
+    expectRefused({"two relationships of one Id", xltest::makeZip(twoIds),
+                   u"el archivo está dañado: la parte «xl/_rels/workbook.xml.rels» tiene dos relaciones con el identificador «rId1»"});
     // Read from a file, as the program does.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dos.xlsx"));
@@ -240,10 +278,35 @@ TEST(XlsxRefusals, PartsThatShareAName) {
     f.write(twice);
     f.close();
     try {
-        xl::readXlsxFile(path);
+        xl::readWorkbookFile(path);
         ADD_FAILURE() << "read without complaint";
     } catch (const xl::ReadError& e) {
         EXPECT_TRUE(e.message().contains(path) && e.message().contains(QStringLiteral("dos partes"))) << e.message().toStdString();
+    }
+}
+
+// A part is found under any spelling of its name, and names that only look
+// alike are different parts; folders are no parts at all.
+TEST(XlsxEdges, PartNamesFoundTheWayTheyAreCompared) {
+    const std::string one = sheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+    const std::string two = sheet("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>");
+    const auto firstCell = [](const QByteArray& bytes) {
+        const auto cell = xl::readXlsx(bytes, kName).firstWorksheet.find(1, 1);
+        return cell ? cell->number : -1.0;
+    };
+    // The sheet written with backslashes (as some Windows tools do), same length.
+    QByteArray backslashed = makeXlsx(one);
+    backslashed.replace("xl/worksheets/sheet1.xml", "xl\\worksheets\\sheet1.xml");
+    EXPECT_EQ(firstCell(backslashed), 1);
+    // A relationship target percent-encoded, as a URI may be.
+    QByteArray encoded = makeXlsx(one);
+    encoded.replace("Target=\"worksheets/sheet1.xml\"", "Target=\"worksheets/%73heet1.xml\"");
+    EXPECT_EQ(firstCell(encoded), 1);
+    // Neighbours of the sheet's name that are other parts, and folder entries.
+    for (const char* name : {"xl/worksheets/sheet11.xml", "xl/worksheets/sheet1.xm", "xl/worksheets/%zzsheet1.xml",
+                             "xl/worksheets/sheet1.xml.bak", "xl/worksheets/sheet1.xml/", "xl/", "xl\\"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(firstCell(makeXlsx(one, {{name, two}})), 1);
     }
 }
 
@@ -307,10 +370,10 @@ TEST(XlsxRefusals, MarkupPastItsBound) {
     const std::string huge = letters(xl::kMaxXmlMarkupBytes + (1 << 20));
     const Refusal cases[] = {
         {"attribute value", makeXlsx(sheet("<row><c r=\"A1\" x=\"" + huge + "\"><v>1</v></c></row>")),
-         u"la parte «xl/worksheets/sheet1.xml» tiene una etiqueta o un comentario de más de 16 MiB"},
+         u"la parte «xl/worksheets/sheet1.xml» tiene una etiqueta, un comentario u otra pieza de marcado de más de 16 MiB"},
         {"comment in the shared strings",
          makeXlsx(sheet(""), {{"xl/sharedStrings.xml", sst("<!--" + huge + "-->")}}),
-         u"la parte «xl/sharedStrings.xml» tiene una etiqueta o un comentario de más de 16 MiB"},
+         u"la parte «xl/sharedStrings.xml» tiene una etiqueta, un comentario u otra pieza de marcado de más de 16 MiB"},
     };
     for (const Refusal& r : cases) expectRefused(r);
     const auto wb = xl::readXlsx(makeXlsx(sheet("<row><c r=\"A1\" t=\"s\"><v>0</v></c></row>"),
@@ -320,6 +383,120 @@ TEST(XlsxRefusals, MarkupPastItsBound) {
     ASSERT_TRUE(cell);
     EXPECT_TRUE(cell->tooLong);
 }
+
+// The markup bound is exact: a piece of exactly kMaxXmlMarkupBytes reads,
+// one byte more is refused, wherever the chunks the part arrives in are cut.
+class Counting : public xl::XmlHandler {
+public:
+    int ended = 0;
+    void startElement(const char*, const char**) override {}
+    void endElement(const char*) override { ++ended; }
+    void characters(const char*, int) override {}
+};
+
+struct MarkupCase {
+    const char* name;
+    const char* testName;
+    // A whole document whose one long piece of markup has `length` bytes and
+    // starts at `*from`.
+    std::string (*make)(std::size_t length, std::size_t* from);
+    // Also in even pieces all along, as a worksheet arrives (slow: expat
+    // scans an open piece anew with every chunk).
+    bool inSmallPieces = false;
+};
+
+void PrintTo(const MarkupCase& c, std::ostream* out) { *out << c.name; }
+
+std::string padded(const char* before, std::size_t length, std::size_t fixed, char fill, const char* after) {
+    return before + std::string(length - fixed, fill) + after;
+}
+
+const MarkupCase kMarkupCases[] = {
+    {"attribute", "Attribute", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<a x=\"", n, 9, 'v', "\"/>") + "</r>"; }, true},
+    {"comment", "Comment", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<!--", n, 7, 'c', "-->") + "</r>"; }, true},
+    {"processing instruction", "ProcessingInstruction", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<?pi ", n, 7, 'p', "?>") + "</r>"; }, true},
+    {"comment before the root", "CommentBeforeTheRoot", [](std::size_t n, std::size_t* from) { *from = 0; return padded("<!--", n, 7, 'c', "-->") + "<r/>"; }},
+    {"XML declaration", "XmlDeclaration", [](std::size_t n, std::size_t* from) { *from = 0; return padded("<?xml version=\"1.0\"", n, 21, ' ', "?>") + "<r/>"; }},
+    {"element name", "ElementName", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("<", n, 3, 'n', "/>") + "</r>"; }},
+    {"end tag", "EndTag", [](std::size_t n, std::size_t* from) { *from = 6; return "<r><a>" + padded("</a", n, 4, ' ', ">") + "</r>"; }},
+    {"character reference", "CharacterReference", [](std::size_t n, std::size_t* from) { *from = 3; return "<r>" + padded("&#", n, 5, '0', "65;") + "</r>"; }},
+};
+
+// Parses `doc` cut after each offset in `cuts` (ascending) and then in
+// pieces of `step`; nullopt when it reads, else the message.
+std::optional<QString> parseInChunks(const std::string& doc, const std::vector<std::size_t>& cuts, std::size_t step) {
+    Counting handler;
+    try {
+        xl::XmlStream xml(handler, kName, "xl/worksheets/sheet1.xml");
+        std::size_t at = 0;
+        auto next = cuts.begin();
+        while (at < doc.size()) {
+            const std::size_t until = next != cuts.end() ? *next++ : std::min(doc.size(), at + step);
+            const std::size_t n = until - at;
+            std::memcpy(xml.buffer(n), doc.data() + at, n);
+            xml.parseBuffer(n);
+            at = until;
+        }
+        xml.finish();
+    } catch (const xl::ReadError& e) {
+        return e.message();
+    }
+    EXPECT_GT(handler.ended, 0);
+    return std::nullopt;
+}
+
+class XmlMarkupBound : public ::testing::TestWithParam<MarkupCase> {};
+
+TEST_P(XmlMarkupBound, ExactWhereverTheChunksAreCut) {
+    const std::size_t bound = xl::kMaxXmlMarkupBytes;
+    {
+        const MarkupCase& c = GetParam();
+        for (const std::size_t length : {bound, bound + 1, bound + 2}) {
+            std::size_t from = 0;
+            const std::string doc = c.make(length, &from);
+            const std::size_t end = from + length;  // just past the piece
+            ASSERT_LT(end, doc.size() + 1);
+            // Cut so that the piece ends within a chunk or right at its end, and
+            // so that it is open after a chunk with one byte more than the
+            // bound (length bound + 2, cut before its last byte).
+            const struct {
+                const char* name;
+                std::vector<std::size_t> cuts;
+                std::size_t step;
+                bool inSmallPieces;
+            } chunkings[] = {
+                {"cut before its last byte", {end - 1}, 4096, false},
+                {"cut right after it", {end}, 4096, false},
+                {"cut after its first byte, then all of it but one byte", {from + 1, end - 1}, 1 << 20, false},
+                {"pieces of 256 KiB and 3 bytes", {}, (256 << 10) + 3, true},
+                {"pieces of 1 MiB and 7 bytes", {}, (1 << 20) + 7, true},
+            };
+            for (const auto& chunking : chunkings) {
+                if (chunking.inSmallPieces && !c.inSmallPieces) continue;
+                if (length == bound + 2 && chunking.cuts != std::vector<std::size_t>{end - 1}) continue;
+                SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(length) + " bytes, " + chunking.name);
+                const auto refused = parseInChunks(doc, chunking.cuts, chunking.step);
+                if (length <= bound) {
+                    EXPECT_FALSE(refused) << refused->toStdString();
+                } else {
+                    ASSERT_TRUE(refused);
+                    EXPECT_TRUE(refused->contains(QStringLiteral("otra pieza de marcado de más de 16 MiB"))) << refused->toStdString();
+                }
+            }
+            // Handed over whole, as feed() takes it.
+            Counting handler;
+            xl::XmlStream xml(handler, kName, "xl/worksheets/sheet1.xml");
+            if (length <= bound) {
+                EXPECT_NO_THROW(xml.feed(doc.data(), doc.size()); xml.finish()) << c.name;
+            } else {
+                EXPECT_THROW(xml.feed(doc.data(), doc.size()); xml.finish(), xl::ReadError) << c.name;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pieces, XmlMarkupBound, ::testing::ValuesIn(kMarkupCases),
+                         [](const ::testing::TestParamInfo<MarkupCase>& kind) { return std::string(kind.param.testName); });
 
 TEST(XlsxRefusals, SizeLimitsAndZipBombs) {
     // One megabyte of blanks deflates to about a kilobyte: far past 200:1.

@@ -38,6 +38,10 @@ std::string sheet(const std::string& rows) {
 }
 
 QByteArray makeXlsx(const std::string& sheetXml, const Parts& extra, const std::string& workbookPr) {
+    return makeZip(xlsxParts(sheetXml, extra, workbookPr));
+}
+
+Parts xlsxParts(const std::string& sheetXml, const Parts& extra, const std::string& workbookPr) {
     const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     std::string rels = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
                        "<Relationship Id=\"rId1\" Type=\"" + rel + "worksheet\" Target=\"worksheets/sheet1.xml\"/>";
@@ -59,7 +63,7 @@ QByteArray makeXlsx(const std::string& sheetXml, const Parts& extra, const std::
         {"xl/worksheets/sheet1.xml", sheetXml},
     };
     for (const auto& p : extra) parts.push_back(p);
-    return makeZip(parts);
+    return parts;
 }
 
 }  // namespace xltest

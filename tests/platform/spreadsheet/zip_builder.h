@@ -19,6 +19,8 @@ QByteArray makeZip(const Parts& parts);
 // named xl/sharedStrings.xml or xl/styles.xml. `workbookPr` goes inside
 // <workbookPr .../> (e.g. "date1904=\"1\"").
 QByteArray makeXlsx(const std::string& sheetXml, const Parts& extra = {}, const std::string& workbookPr = "");
+// The parts makeXlsx zips, in its order (the `extra` ones last).
+Parts xlsxParts(const std::string& sheetXml, const Parts& extra = {}, const std::string& workbookPr = "");
 
 // <worksheet> around `rows` inside <sheetData>.
 std::string sheet(const std::string& rows);
