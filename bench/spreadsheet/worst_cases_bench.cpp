@@ -208,6 +208,22 @@ std::string bof(std::uint16_t dt) {
     return b;
 }
 
+// Ends the globals of `s` with one BOUNDSHEET naming the worksheet that
+// starts right after them, then starts that worksheet.
+void endGlobalsWithOneSheet(std::string& s) {
+    const std::string name = "Hoja";
+    const std::size_t sheetAt = s.size() + 4 + 8 + name.size() + 4;
+    std::string bound;
+    put32(bound, static_cast<std::uint32_t>(sheetAt));
+    bound += std::string("\0\0", 2);
+    bound += static_cast<char>(name.size());
+    bound += '\0';
+    bound += name;
+    record(s, 0x0085, bound);
+    record(s, 0x000A, "");
+    record(s, 0x0809, bof(0x0010));
+}
+
 // A Workbook stream: `emptyStrings` empty shared strings, then one worksheet
 // with every cell of rows 65536 down to 1 and columns A to IV, each row as
 // one MULRK record or as 256 RK records.
@@ -226,17 +242,7 @@ std::string biffStream(std::uint32_t emptyStrings, std::uint32_t rows, bool mulr
             first = false;
         }
     }
-    const std::string name = "Hoja";
-    const std::size_t sheetAt = s.size() + 4 + 8 + name.size() + 4;
-    std::string bound;
-    put32(bound, static_cast<std::uint32_t>(sheetAt));
-    bound += std::string("\0\0", 2);
-    bound += static_cast<char>(name.size());
-    bound += '\0';
-    bound += name;
-    record(s, 0x0085, bound);
-    record(s, 0x000A, "");
-    record(s, 0x0809, bof(0x0010));
+    endGlobalsWithOneSheet(s);
     for (std::uint32_t r = rows; r-- > 0;) {
         if (mulrk) {
             std::string b;
@@ -282,17 +288,7 @@ std::string controlStrings(std::uint32_t count, std::size_t padding) {
         }
     }
     for (std::size_t done = 0; done < padding; done += 4 + 8000) record(s, 0x00EF, std::string(8000, 'p'));
-    const std::string name = "Hoja";
-    const std::size_t sheetAt = s.size() + 4 + 8 + name.size() + 4;
-    std::string bound;
-    put32(bound, static_cast<std::uint32_t>(sheetAt));
-    bound += std::string("\0\0", 2);
-    bound += static_cast<char>(name.size());
-    bound += '\0';
-    bound += name;
-    record(s, 0x0085, bound);
-    record(s, 0x000A, "");
-    record(s, 0x0809, bof(0x0010));
+    endGlobalsWithOneSheet(s);
     std::string rk;
     put16(rk, 1);
     put16(rk, 4);

@@ -343,6 +343,15 @@ TEST(XlsReader, TruncatedFilesAreRefusedOrReadWhole) {
     }
 }
 
+// `path` reads as the fixture `twin` does, from memory and from the file.
+void expectReadsAs(const QString& path, const char* twin) {
+    const xl::WorkbookData expected = xl::readCompoundDocument(load(dataFile(twin)), path);
+    EXPECT_TRUE(sameBook(xl::readCompoundDocument(load(path), path), expected));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(sameBook(xl::readCompoundDocumentFile(file, path), expected));
+}
+
 // Streams whose sectors lie last first read as their twins in order do,
 // from memory and from the file (where the stream is gathered sector by
 // sector); a file cut short is damage either way.
@@ -359,11 +368,7 @@ TEST(XlsReader, ReadsStreamsWhoseSectorsAreOutOfOrder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fragmented);
         const QString path = dataFile(c.fragmented);
-        const xl::WorkbookData ordered = xl::readCompoundDocument(load(dataFile(c.ordered)), path);
-        EXPECT_TRUE(sameBook(xl::readCompoundDocument(load(path), path), ordered));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(sameBook(xl::readCompoundDocumentFile(file, path), ordered));
+        expectReadsAs(path, c.ordered);
 
         const QString cutPath = dir.filePath(QString::fromUtf8(c.fragmented));
         QFile cut(cutPath);
@@ -457,12 +462,7 @@ TEST(XlsReader, ReadsVersion4DocumentsAsTheirVersion3Twins) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version4);
-        const QString path = dataFile(c.version4);
-        const xl::WorkbookData twin = xl::readCompoundDocument(load(dataFile(c.version3)), path);
-        EXPECT_TRUE(sameBook(xl::readCompoundDocument(load(path), path), twin));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(sameBook(xl::readCompoundDocumentFile(file, path), twin));
+        expectReadsAs(dataFile(c.version4), c.version3);
     }
 }
 
