@@ -1,15 +1,11 @@
 #include "platform/ini/inifile.h"
 
-#include <QFile>
-#include <QScopeGuard>
+#include "platform/runtime/regular_file.h"
+
 #include <QStringDecoder>
 #include <QStringList>
 
-#include <cerrno>
 #include <optional>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ini {
 
@@ -42,24 +38,11 @@ QString decode(const QByteArray& bytes) {
 // hang start-up, nor a device feed it forever), or is larger than any INI
 // file the program reads could be.
 std::optional<QByteArray> readBytes(const QString& fileName) {
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
-    const auto closeFd = qScopeGuard([fd] { ::close(fd); });
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return std::nullopt;
-    QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(st.st_size));
-    char buf[65536];
-    while (bytes.size() <= kMaxFileBytes) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n == 0) return bytes;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return std::nullopt;
-        }
-        bytes.append(buf, n);
-    }
-    return std::nullopt;  // grew past the bound while it was read
+    const rtl::OpenedForReading file = rtl::openForReading(fileName);
+    if (!file.isRegular() || file.status.st_size > kMaxFileBytes) return std::nullopt;
+    std::optional<QByteArray> bytes = rtl::readAtMost(file.fd.get(), kMaxFileBytes + 1);
+    if (bytes && bytes->size() > kMaxFileBytes) return std::nullopt;  // grew past the bound while it was read
+    return bytes;
 }
 
 bool sameName(const QString& a, const QString& b) {

@@ -1,6 +1,7 @@
 #include "platform/registry/hive_file.h"
 
 #include "platform/registry/registry_exception.h"
+#include "platform/runtime/regular_file.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,32 +29,6 @@ namespace {
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
-// A file descriptor closed on every road out.
-class Fd {
-public:
-    explicit Fd(int fd = -1) noexcept : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = other.release();
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    int get() const noexcept { return fd_; }
-    int release() noexcept { return std::exchange(fd_, -1); }
-    void reset() noexcept {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
-
 QString unreadableText(const QString& path, const QString& why) {
     return QStringLiteral("No se pudo leer la configuración del usuario en %1: %2").arg(path, why);
 }
@@ -65,7 +40,7 @@ class ExclusiveLock {
 public:
     ExclusiveLock(const QString& lockPath, std::chrono::milliseconds wait) {
         const QByteArray p = QFile::encodeName(lockPath);
-        fd_ = Fd(::open(p.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        fd_ = rtl::FileDescriptor(::open(p.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
         if (fd_.get() < 0) {
             throw EHiveUnwritable(QStringLiteral("No se pudo crear el archivo de bloqueo %1: %2")
                                          .arg(lockPath, errnoText(errno)));
@@ -91,7 +66,7 @@ public:
     // Closing the descriptor releases the lock.
 
 private:
-    Fd fd_;
+    rtl::FileDescriptor fd_;
 };
 
 // The file a symbolic link finally points to (the path itself when it is no
@@ -166,7 +141,7 @@ void replaceAtomically(const QString& target, const QByteArray& data) {
     const QString dir = QFileInfo(target).absolutePath();
     QByteArray tmpl = tempTemplateOf(target);
     // mkstemp creates the file with mode 0600.
-    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
+    rtl::FileDescriptor fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         throw EHiveUnwritable(QStringLiteral("No se pudo guardar la configuración del usuario en %1: %2")
                                      .arg(target, errnoText(errno)));
@@ -180,7 +155,7 @@ void replaceAtomically(const QString& target, const QByteArray& data) {
     if (::close(fd.release()) != 0) fail(errno);
     if (::rename(tmpl.constData(), QFile::encodeName(target).constData()) != 0) fail(errno);
     // Make the rename itself durable.
-    Fd dirFd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    rtl::FileDescriptor dirFd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() >= 0) ::fsync(dirFd.get());
 }
 
@@ -208,28 +183,12 @@ namespace {
 // at most one byte past the size the parser takes, which is enough for it to
 // refuse a longer file naming the line where it passes the bound.
 std::optional<QByteArray> readBytes(const QString& path) {
-    // O_NONBLOCK: a FIFO put in the file's place must not hang the reader.
-    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-        throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
-    }
-    struct stat st{};
-    if (::fstat(fd.get(), &st) != 0) throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
-    if (!S_ISREG(st.st_mode)) throw EHiveUnreadable(unreadableText(path, QStringLiteral("no es un archivo común")));
-    constexpr qsizetype kMost = kMaxFileBytes + 1;
-    QByteArray data;
-    data.reserve(std::min<qsizetype>(static_cast<qsizetype>(st.st_size), kMost));
-    char buf[65536];
-    while (data.size() < kMost) {
-        const ssize_t n = ::read(fd.get(), buf, static_cast<size_t>(std::min<qsizetype>(sizeof buf, kMost - data.size())));
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
-        }
-        data.append(buf, n);
-    }
+    const rtl::OpenedForReading file = rtl::openForReading(path);
+    if (file.error == ENOENT || file.error == ENOTDIR) return std::nullopt;
+    if (file.error != 0) throw EHiveUnreadable(unreadableText(path, errnoText(file.error)));
+    if (!file.isRegular()) throw EHiveUnreadable(unreadableText(path, QStringLiteral("no es un archivo común")));
+    std::optional<QByteArray> data = rtl::readAtMost(file.fd.get(), kMaxFileBytes + 1);
+    if (!data) throw EHiveUnreadable(unreadableText(path, errnoText(errno)));
     return data;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/workbook_reader.h"
 
+#include "platform/runtime/regular_file.h"
 #include "platform/spreadsheet/xlsx_reader.h"
 #include "platform/spreadsheet/zip_archive.h"
 
@@ -8,7 +9,6 @@
 #endif
 
 #include <QFile>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,21 +47,6 @@ WorkbookData readWorkbook(const QByteArray& bytes, const QString& fileName) {
 }
 
 namespace {
-
-// A descriptor closed on every road out.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) noexcept : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const noexcept { return fd_; }
-
-private:
-    int fd_;
-};
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
@@ -102,20 +87,14 @@ WorkbookData readWorkbookFile(const QString& path) {
     const auto fail = [&](const QString& what) { throw ReadError(readFailure(path, what)); };
     // Opened once and read only through this descriptor, so that what is
     // checked here is what is read, even if the name is given to another
-    // file meanwhile. O_NONBLOCK: a FIFO without a writer must not hang the
-    // open; anything but a regular file is refused before it is read.
-    const QByteArray local = QFile::encodeName(path);
-    int opened = -1;
-    do opened = ::open(local.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    while (opened < 0 && errno == EINTR);
-    if (opened < 0) fail(openFailure(local, errno));
-    const Descriptor fd(opened);
-    struct stat st{};
-    if (::fstat(fd.get(), &st) != 0) fail(QStringLiteral("no se puede leer (%1)").arg(errnoText(errno)));
+    // file meanwhile. A FIFO without a writer must not hang the open;
+    // anything but a regular file is refused before it is read.
+    const rtl::OpenedForReading opened = rtl::openForReading(path);
+    if (opened.fd.get() < 0) fail(openFailure(QFile::encodeName(path), opened.error));
+    if (opened.error != 0) fail(QStringLiteral("no se puede leer (%1)").arg(errnoText(opened.error)));
+    const rtl::FileDescriptor& fd = opened.fd;
+    const struct stat& st = opened.status;
     if (!S_ISREG(st.st_mode)) fail(notAFile(st.st_mode));
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-        fail(QStringLiteral("no se puede leer (%1)").arg(errnoText(errno)));
     if (st.st_size > kMaxWorkbookFileBytes)
         fail(QStringLiteral("ocupa más de %1 MiB, más de lo que puede tener un libro de guías").arg(kMaxWorkbookFileBytes >> 20));
 
